@@ -1,0 +1,173 @@
+// zimbrots-convert: converts files or standard input into hacker writing on standard output.
+
+#include "conversion/convert.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr const char* ProgramName = "zimbrots-convert";
+constexpr std::size_t ChunkSize = 64 * 1024;
+
+enum class Encoding { Utf8, Windows1257 };
+
+void PrintUsage(std::FILE* to)
+{
+    std::fprintf(to,
+                 "Usage: %s [--encoding utf-8|windows-1257] [FILE...]\n"
+                 "Converts each FILE, or standard input when there is none or for \"-\",\n"
+                 "into hacker writing on standard output.\n"
+                 "\n"
+                 "  --encoding NAME  the text's encoding: utf-8 (default) or windows-1257\n"
+                 "  --help           show this help and exit\n"
+                 "  --version        show the version and exit\n",
+                 ProgramName);
+}
+
+class Output {
+public:
+    // False when the output cannot take more; the reason has been reported.
+    bool Write(const std::string& data)
+    {
+        const char* p = data.data();
+        std::size_t left = data.size();
+        while (left > 0) {
+            const ssize_t written = ::write(STDOUT_FILENO, p, left);
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (errno != EPIPE)
+                    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", ProgramName,
+                                 std::strerror(errno));
+                readerGone_ = errno == EPIPE;
+                return false;
+            }
+            p += written;
+            left -= static_cast<std::size_t>(written);
+        }
+        return true;
+    }
+    bool ReaderGone() const { return readerGone_; }
+
+private:
+    bool readerGone_ = false;
+};
+
+enum class Outcome { Converted, InputFailed, OutputFailed };
+
+Outcome ConvertStream(int fd, const char* name, Encoding encoding, Output& output)
+{
+    std::vector<char> buffer(ChunkSize);
+    std::string converted;
+    Utf8StreamConverter utf8;
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "%s: %s: %s\n", ProgramName, name, std::strerror(errno));
+            // What was read so far is already out; the held tail goes out too.
+            converted.clear();
+            utf8.Finish(converted);
+            return output.Write(converted) ? Outcome::InputFailed : Outcome::OutputFailed;
+        }
+        converted.clear();
+        const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
+        if (got == 0) {
+            utf8.Finish(converted);
+        } else if (encoding == Encoding::Utf8) {
+            utf8.Convert(piece, converted);
+        } else {
+            AppendCp1257Converted(piece, converted);
+        }
+        if (!output.Write(converted))
+            return Outcome::OutputFailed;
+        if (got == 0)
+            return Outcome::Converted;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Behave as any filter when the reader goes away: end quietly.
+    std::signal(SIGPIPE, SIG_DFL);
+
+    Encoding encoding = Encoding::Utf8;
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            files.emplace_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help") {
+            PrintUsage(stdout);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+        } else if (arg == "--version") {
+            std::printf("%s %s\n", ProgramName, ZIMBROTS_VERSION_TEXT);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+        } else if (arg == "--encoding" || arg.starts_with("--encoding=")) {
+            std::string_view value;
+            if (arg == "--encoding") {
+                if (i + 1 >= argc) {
+                    std::fprintf(stderr, "%s: --encoding needs a value\n", ProgramName);
+                    PrintUsage(stderr);
+                    return 2;
+                }
+                value = argv[++i];
+            } else {
+                value = arg.substr(std::strlen("--encoding="));
+            }
+            if (value == "utf-8" || value == "UTF-8" || value == "utf8") {
+                encoding = Encoding::Utf8;
+            } else if (value == "windows-1257" || value == "cp1257" || value == "WINDOWS-1257") {
+                encoding = Encoding::Windows1257;
+            } else {
+                std::fprintf(stderr, "%s: unknown encoding '%.*s'\n", ProgramName, int(value.size()), value.data());
+                PrintUsage(stderr);
+                return 2;
+            }
+        } else {
+            std::fprintf(stderr, "%s: unknown option '%s'\n", ProgramName, argv[i]);
+            PrintUsage(stderr);
+            return 2;
+        }
+    }
+    if (files.empty())
+        files.emplace_back("-");
+
+    Output output;
+    int status = 0;
+    for (const std::string& file : files) {
+        int fd = STDIN_FILENO;
+        const char* name = "standard input";
+        if (file != "-") {
+            name = file.c_str();
+            fd = ::open(name, O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                std::fprintf(stderr, "%s: %s: %s\n", ProgramName, name, std::strerror(errno));
+                status = 1;
+                continue;
+            }
+        }
+        const Outcome outcome = ConvertStream(fd, name, encoding, output);
+        if (fd != STDIN_FILENO)
+            ::close(fd);
+        if (outcome == Outcome::OutputFailed)
+            return output.ReaderGone() ? 141 : 1;
+        if (outcome == Outcome::InputFailed)
+            status = 1;
+    }
+    return status;
+}

@@ -1,0 +1,331 @@
+#include "convert.h"
+
+#include "cp1257.h"
+#include "hacker_table.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// Each replacement sits in an 8-byte slot, so that writing one is a single unaligned store
+// followed by a move of the output pointer by its length. Writers keep 8 bytes of slack.
+struct Slot {
+    std::uint64_t bytes;
+    std::uint8_t length;
+};
+
+constexpr std::uint64_t PackBytes(std::string_view text)
+{
+    std::uint64_t packed = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        packed |= std::uint64_t(static_cast<unsigned char>(text[i])) << (8 * i);
+    return packed;  // little-endian order: the first byte is stored first
+}
+
+constexpr std::array<Slot, 256> ByteSlots = [] {
+    std::array<Slot, 256> slots{};
+    for (int byte = 0; byte < 256; ++byte)
+        slots[byte] = {std::uint64_t(byte), 1};
+    for (const HackerRow& row : HackerTable) {
+        const Slot slot{PackBytes(row.replacement), std::uint8_t(row.replacement.size())};
+        slots[row.lower] = slot;
+        slots[row.upper] = slot;
+    }
+    return slots;
+}();
+
+// The same slots with the replacement in the last bytes, for writing backwards.
+constexpr std::array<Slot, 256> RightAlignedSlots = [] {
+    std::array<Slot, 256> slots = ByteSlots;
+    for (Slot& slot : slots)
+        slot.bytes <<= 8 * (8 - slot.length);
+    return slots;
+}();
+
+constexpr int NoRow = -1;
+
+// Table row of each code point below U+0180 (every letter with a row lives there).
+constexpr std::array<std::int8_t, 0x180> RowOfCodePoint = [] {
+    std::array<std::int8_t, 0x180> rows{};
+    for (auto& row : rows)
+        row = NoRow;
+    for (std::size_t r = 0; r < HackerTable.size(); ++r) {
+        rows[Cp1257ToUnicode[HackerTable[r].lower]] = std::int8_t(r);
+        rows[Cp1257ToUnicode[HackerTable[r].upper]] = std::int8_t(r);
+    }
+    return rows;
+}();
+
+constexpr bool IsCombiningMark(char32_t c) { return c >= 0x0300 && c <= 0x036F; }
+
+// How the Latvian letters decompose (Unicode canonical decomposition of the lower-case forms).
+struct Composition {
+    char base;
+    char16_t mark;
+    char16_t composed;
+};
+constexpr char16_t Macron = 0x0304, Caron = 0x030C, Cedilla = 0x0327;
+constexpr std::array<Composition, 11> LatvianCompositions{{
+    {'a', Macron, 0x0101}, {'c', Caron, 0x010D}, {'e', Macron, 0x0113}, {'g', Cedilla, 0x0123},
+    {'i', Macron, 0x012B}, {'k', Cedilla, 0x0137}, {'l', Cedilla, 0x013C}, {'n', Cedilla, 0x0146},
+    {'s', Caron, 0x0161}, {'u', Macron, 0x016B}, {'z', Caron, 0x017E},
+}};
+
+// For each ASCII base letter: the mark that makes it a Latvian letter, and that letter's row.
+struct Decomposed {
+    char16_t mark = 0;
+    std::int8_t row = NoRow;
+};
+constexpr std::array<Decomposed, 128> DecomposedOfBase = [] {
+    std::array<Decomposed, 128> table{};
+    for (const Composition& c : LatvianCompositions) {
+        const Decomposed entry{c.mark, RowOfCodePoint[c.composed]};
+        table[static_cast<unsigned char>(c.base)] = entry;
+        table[static_cast<unsigned char>(c.base - 'a' + 'A')] = entry;
+    }
+    return table;
+}();
+
+static_assert([] {
+    for (const Composition& c : LatvianCompositions)
+        if (RowOfCodePoint[c.composed] == NoRow)
+            return false;
+    return true;
+}());
+
+inline char* PutSlot(char* out, const Slot& slot)
+{
+    std::memcpy(out, &slot.bytes, sizeof slot.bytes);
+    return out + slot.length;
+}
+
+inline char* PutRow(char* out, int row) { return PutSlot(out, ByteSlots[HackerTable[row].lower]); }
+
+// Converts a Windows-1257 block into out, which has room for 6 bytes per input byte plus 8.
+char* ConvertCp1257Block(const unsigned char* in, std::size_t size, char* out)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        out = PutSlot(out, ByteSlots[in[i]]);
+    return out;
+}
+
+// Converts as much UTF-8 as can be decided; with final false it stops before a tail that the
+// next piece could change. Needs room for 4 output bytes per input byte plus 8.
+char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, std::size_t& consumed, char* out)
+{
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char b = in[i];
+        if (b < 0x80) {
+            const Decomposed& d = DecomposedOfBase[b];
+            const Slot& slot = ByteSlots[b];
+            if (d.mark == 0 && slot.length == 1 && slot.bytes == b) {
+                // Fast path: no row and not a base of a Latvian letter. A combining mark that
+                // follows passes through by itself.
+                *out++ = static_cast<char>(b);
+                ++i;
+                continue;
+            }
+            // A letter: a combining mark after it makes it another letter.
+            if (i + 1 >= size || ((in[i + 1] == 0xCC || in[i + 1] == 0xCD) && i + 2 >= size)) {
+                if (!final)
+                    break;
+            } else if ((in[i + 1] == 0xCC || in[i + 1] == 0xCD) && (in[i + 2] & 0xC0) == 0x80) {
+                const char32_t mark = char32_t((in[i + 1] & 0x1F) << 6) | (in[i + 2] & 0x3F);
+                if (IsCombiningMark(mark)) {
+                    if (mark == d.mark) {
+                        out = PutRow(out, d.row);
+                    } else {
+                        std::memcpy(out, in + i, 3);
+                        out += 3;
+                    }
+                    i += 3;
+                    continue;
+                }
+            }
+            out = PutSlot(out, slot);
+            ++i;
+        } else if (b == 0xC4 || b == 0xC5) {
+            // U+0100..U+017F, home of the Latvian letters.
+            if (i + 1 >= size) {
+                if (!final)
+                    break;
+                *out++ = static_cast<char>(b);
+                ++i;
+                continue;
+            }
+            const unsigned char c = in[i + 1];
+            if ((c & 0xC0) != 0x80) {
+                *out++ = static_cast<char>(b);
+                ++i;
+                continue;
+            }
+            const char32_t codePoint = char32_t((b & 0x1F) << 6) | (c & 0x3F);
+            const int row = RowOfCodePoint[codePoint];
+            if (row == NoRow) {
+                std::memcpy(out, in + i, 2);
+                out += 2;
+            } else {
+                out = PutRow(out, row);
+            }
+            i += 2;
+        } else {
+            // Other sequences hold no byte with a row: copying byte by byte keeps valid and
+            // invalid input alike.
+            *out++ = static_cast<char>(b);
+            ++i;
+        }
+    }
+    consumed = i;
+    return out;
+}
+
+template <typename Writer>
+void AppendWith(std::string& out, std::size_t maxSize, Writer write)
+{
+    const std::size_t start = out.size();
+    out.resize(start + maxSize + 8);
+    char* end = write(out.data() + start);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+constexpr std::size_t BlockSize = 64 * 1024;
+
+}  // namespace
+
+void ConvertToHacker(std::string& text)
+{
+    const std::size_t size = text.size();
+    std::size_t resultSize = 0;
+    for (unsigned char byte : text)
+        resultSize += ByteSlots[byte].length;
+    if (resultSize == size) {
+        // Only one-byte replacements: rewrite byte by byte.
+        for (char& c : text)
+            c = static_cast<char>(ByteSlots[static_cast<unsigned char>(c)].bytes);
+        return;
+    }
+    // Truly in place: every replacement is at least as long as its letter, so writing from the
+    // end backwards never overtakes the bytes still to be read.
+    text.resize(resultSize);
+    char* const data = text.data();
+    std::size_t read = size;
+    std::size_t write = resultSize;
+    // While eight bytes of room lie between the two ends, a whole slot can be stored at once.
+    while (read > 0 && write - read >= 8) {
+        const Slot& slot = RightAlignedSlots[static_cast<unsigned char>(data[--read])];
+        std::memcpy(data + write - 8, &slot.bytes, 8);
+        write -= slot.length;
+    }
+    while (read > 0) {
+        const Slot& slot = ByteSlots[static_cast<unsigned char>(data[--read])];
+        write -= slot.length;
+        std::memcpy(data + write, &slot.bytes, slot.length);
+    }
+}
+
+void AppendCp1257Converted(std::string_view piece, std::string& out)
+{
+    AppendWith(out, piece.size() * MaxReplacementLength, [&](char* dest) {
+        return ConvertCp1257Block(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(), dest);
+    });
+}
+
+std::u16string ConvertUtf16(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size() + text.size() / 2);
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const char16_t c = text[i];
+        int row = c < RowOfCodePoint.size() ? RowOfCodePoint[c] : NoRow;
+        if (c < 0x80 && i + 1 < size && IsCombiningMark(text[i + 1])) {
+            const Decomposed& d = DecomposedOfBase[c];
+            if (d.mark != 0 && text[i + 1] == d.mark) {
+                row = d.row;
+                ++i;
+            } else {
+                // Another letter, such as o with diaeresis: it stays as it stands.
+                out.push_back(c);
+                out.push_back(text[++i]);
+                continue;
+            }
+        }
+        if (row == NoRow) {
+            out.push_back(c);
+        } else {
+            for (char r : HackerTable[row].replacement)
+                out.push_back(static_cast<char16_t>(r));
+        }
+    }
+    return out;
+}
+
+void ConvertToHacker(std::u16string& text) { text = ConvertUtf16(text); }
+
+std::string ConvertUtf8(std::string_view text)
+{
+    Utf8StreamConverter converter;
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    while (!text.empty()) {
+        const std::size_t take = text.size() < BlockSize ? text.size() : BlockSize;
+        converter.Convert(text.substr(0, take), out);
+        text.remove_prefix(take);
+    }
+    converter.Finish(out);
+    return out;
+}
+
+void Utf8StreamConverter::ConvertJoined(std::string_view piece, bool final, std::string& out)
+{
+    std::size_t consumed = 0;
+    AppendWith(out, piece.size() * 4, [&](char* dest) {
+        return ConvertUtf8Block(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(), final,
+                                consumed, dest);
+    });
+    const std::size_t rest = piece.size() - consumed;
+    // Only a letter, or a letter and the first byte of a mark, is ever held back.
+    std::memcpy(held_, piece.data() + consumed, rest);
+    heldSize_ = rest;
+}
+
+void Utf8StreamConverter::Convert(std::string_view piece, std::string& out)
+{
+    if (heldSize_ == 0) {
+        ConvertJoined(piece, false, out);
+        return;
+    }
+    // Join the held bytes with enough of the new piece to decide them.
+    char joined[5];
+    const std::size_t held = heldSize_;
+    const std::size_t borrow = piece.size() < 3 ? piece.size() : 3;
+    std::memcpy(joined, held_, held);
+    std::memcpy(joined + held, piece.data(), borrow);
+    heldSize_ = 0;
+    std::size_t consumed = 0;
+    AppendWith(out, (held + borrow) * 4, [&](char* dest) {
+        return ConvertUtf8Block(reinterpret_cast<const unsigned char*>(joined), held + borrow, false, consumed,
+                                dest);
+    });
+    if (consumed < held) {
+        // Still undecided: the piece was too short to settle it.
+        const std::size_t rest = held + borrow - consumed;
+        std::memcpy(held_, joined + consumed, rest);
+        heldSize_ = rest;
+        return;
+    }
+    ConvertJoined(piece.substr(consumed - held), false, out);
+}
+
+void Utf8StreamConverter::Finish(std::string& out)
+{
+    const std::size_t held = heldSize_;
+    heldSize_ = 0;
+    std::size_t consumed = 0;
+    AppendWith(out, held * 4, [&](char* dest) {
+        return ConvertUtf8Block(reinterpret_cast<const unsigned char*>(held_), held, true, consumed, dest);
+    });
+}

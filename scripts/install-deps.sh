@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building (and, with "test", testing) Zimbrots needs.
+# Only what is missing is installed, so a second run costs nothing.
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
+               desktop-file-utils appstream libreoffice-writer-nogui perl file)
+
+packages=("${build_packages[@]}")
+[ "${1:-}" = test ] && packages+=("${test_packages[@]}")
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,130 @@
+// Runs the built zimbrots-convert on files and pipes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("zimbrots-cli-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path Write(const std::string& name, const std::string& content)
+    {
+        const fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    static std::string Slurp(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    // Runs a shell line in which $CONVERT names the program.
+    RunResult Shell(const std::string& line)
+    {
+        const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
+        const std::string command = "CONVERT='" ZIMBROTS_CONVERT "'; ( " + line + " ) >'" + out.string() +
+                                    "' 2>'" + err.string() + "'";
+        const int raw = std::system(("bash -c \"$(cat <<'ZIMBROTS_EOF'\n" + command + "\nZIMBROTS_EOF\n)\"").c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(CliTest, ConvertsStandardInputAndFilesInOrder)
+{
+    Write("one.txt", "Labdien, pasaule!\n");
+    Write("two.txt", "Žūžū ābols\n");
+    RunResult r = Shell("printf 'Hello' | \"$CONVERT\"");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "|-|3|_|_0");
+    r = Shell("cd '" + dir_.string() + "' && printf 'Sveiki\\n' | \"$CONVERT\" one.txt - two.txt");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "|_4bd|3|\\|, p454|_||_3!\n5\\/3|k|\n2|-||_||_|2|-||_||_| 44b0|_5\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, Windows1257Encoding)
+{
+    const fs::path file = Write("baltic.txt", "\xE2\x62\x6F\x6C\x73 \xF6");
+    RunResult r = Shell("\"$CONVERT\" --encoding windows-1257 '" + file.string() + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "44b0|_5 \xF6");
+    r = Shell("\"$CONVERT\" --encoding=utf-8 '" + file.string() + "'");
+    EXPECT_EQ(r.out, "\xE2" "b0|_5 \xF6") << "as UTF-8 these bytes are invalid and must pass unchanged";
+}
+
+TEST_F(CliTest, SplitSequencesAcrossReadsConvertWhole)
+{
+    // Bytes arrive one write at a time, so every UTF-8 sequence and decomposed letter is split.
+    RunResult r = Shell("for b in 61 cc 84 62 c5 be 6f cc 88; do printf \"\\\\x$b\"; sleep 0.02; done | \"$CONVERT\"");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "44b2|-|o\xCC\x88");
+}
+
+TEST_F(CliTest, MissingFileIsReportedAndOthersStillConvert)
+{
+    Write("good.txt", "Ok");
+    RunResult r = Shell("cd '" + dir_.string() + "' && \"$CONVERT\" missing.txt good.txt . good.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "0k0k");
+    EXPECT_NE(r.err.find("zimbrots-convert: missing.txt: No such file or directory\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("zimbrots-convert: .: Is a directory\n"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, OptionsHelpVersionAndBadUsage)
+{
+    RunResult r = Shell("\"$CONVERT\" --version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zimbrots-convert v0.0.0.1\n");
+    r = Shell("\"$CONVERT\" --help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage: zimbrots-convert"), std::string::npos);
+    for (const char* bad : {"--bogus", "--encoding latin-9", "--encoding"}) {
+        r = Shell(std::string("\"$CONVERT\" ") + bad + " </dev/null");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(r.out, "") << bad;
+        EXPECT_NE(r.err.find("Usage:"), std::string::npos) << bad;
+    }
+    Write("-n", "nē");
+    r = Shell("cd '" + dir_.string() + "' && \"$CONVERT\" -- -n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "|\\|33");
+}
+
+TEST_F(CliTest, ClosedOutputEndsQuietlyAndFullDiskFails)
+{
+    RunResult r = Shell("set -o pipefail; yes Labdien | head -c 50000000 | \"$CONVERT\" | head -c 10; echo \" ${PIPESTATUS[2]}\"");
+    EXPECT_EQ(r.out, "|_4bd|3|\\| 141\n");
+    EXPECT_EQ(r.err, "");
+    r = Shell("printf 'Hello' | \"$CONVERT\" > /dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zimbrots-convert: cannot write to standard output: No space left on device\n");
+}
+
+}  // namespace

@@ -1,0 +1,274 @@
+#include "conversion/convert.h"
+#include "conversion/cp1257.h"
+#include "conversion/hacker_table.h"
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+#include <random>
+#include <set>
+#include <string>
+
+namespace {
+
+// A plain transcription of the in-place loop: insert the replacement at i, delete the matched
+// character behind it, and step past what was inserted. Positions here count from 0.
+std::string ReferenceInPlace(std::string text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        for (const HackerRow& row : HackerTable) {
+            if (byte == row.lower || byte == row.upper) {
+                const std::size_t n = row.replacement.size();
+                text.insert(i, row.replacement);
+                text.erase(i + n, 1);
+                i += n - 1;
+                break;
+            }
+        }
+        ++i;
+    }
+    return text;
+}
+
+std::string Convert(std::string text)
+{
+    ConvertToHacker(text);
+    return text;
+}
+
+std::string Cp1257ToUtf8(const std::string& bytes)
+{
+    std::string out;
+    for (unsigned char b : bytes) {
+        const char32_t c = Cp1257ToUnicode[b];
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string Cp1257ToUtf16(const std::string& bytes)
+{
+    std::u16string out;
+    for (unsigned char b : bytes)
+        out += Cp1257ToUnicode[b];
+    return out;
+}
+
+bool DefinedInCp1257(unsigned char b) { return b == 0 || Cp1257ToUnicode[b] != 0; }
+
+std::string RandomBytes(std::mt19937& rng, std::size_t maxLength, bool definedOnly)
+{
+    std::uniform_int_distribution<int> length(0, int(maxLength));
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string text;
+    const int n = length(rng);
+    while (int(text.size()) < n) {
+        const unsigned char b = static_cast<unsigned char>(byte(rng));
+        if (!definedOnly || DefinedInCp1257(b))
+            text += static_cast<char>(b);
+    }
+    return text;
+}
+
+TEST(HackerTable, RowsAreBoundBytes)
+{
+    // The Latvian rows, read through the code page, are the letters they stand for.
+    const std::u16string lower = u"ačēģīķļņšūž", upper = u"ĀČĒĢĪĶĻŅŠŪŽ";
+    for (std::size_t k = 0; k < lower.size(); ++k) {
+        EXPECT_EQ(Cp1257ToUnicode[HackerTable[16 + k].lower], (k == 0 ? u'ā' : lower[k]));
+        EXPECT_EQ(Cp1257ToUnicode[HackerTable[16 + k].upper], upper[k]);
+    }
+    std::set<unsigned char> codes;
+    for (const HackerRow& row : HackerTable) {
+        EXPECT_TRUE(codes.insert(row.lower).second);
+        EXPECT_TRUE(codes.insert(row.upper).second);
+        EXPECT_LE(row.replacement.size(), MaxReplacementLength);
+        for (char c : row.replacement) {
+            const unsigned char b = static_cast<unsigned char>(c);
+            EXPECT_LT(b, 0x80);
+            for (const HackerRow& other : HackerTable)
+                EXPECT_TRUE(b != other.lower && b != other.upper) << "replacement byte has a row: " << c;
+        }
+    }
+    EXPECT_EQ(HackerTable[7].replacement, std::string_view("\x7C\x5C\x2F\x7C"));
+    EXPECT_EQ(HackerTable[25].replacement, std::string_view("\x7C\x5F\x7C\x7C\x5F\x7C"));
+}
+
+TEST(Cp1257, AgreesWithTheSystemCodec)
+{
+    iconv_t cd = iconv_open("UTF-16LE", "WINDOWS-1257");
+    ASSERT_NE(cd, (iconv_t)-1);
+    for (int b = 0; b < 256; ++b) {
+        char in = static_cast<char>(b);
+        char out[4] = {};
+        char* inPtr = &in;
+        char* outPtr = out;
+        std::size_t inLeft = 1, outLeft = sizeof out;
+        const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        if (result == std::size_t(-1)) {
+            EXPECT_FALSE(DefinedInCp1257(static_cast<unsigned char>(b))) << "byte " << b;
+        } else {
+            const char16_t expected = char16_t(static_cast<unsigned char>(out[0]) | (static_cast<unsigned char>(out[1]) << 8));
+            EXPECT_EQ(Cp1257ToUnicode[b], expected) << "byte " << b;
+            EXPECT_EQ(UnicodeToCp1257(expected), b);
+        }
+    }
+    iconv_close(cd);
+}
+
+TEST(ConvertBytes, KnownWords)
+{
+    EXPECT_EQ(Convert(""), "");
+    EXPECT_EQ(Convert("Hello"), "|-|3|_|_0");
+    EXPECT_EQ(Convert("HELLO"), "|-|3|_|_0");
+    EXPECT_EQ(Convert("\xE2\x62\x6F\x6C\x73"), "44b0|_5");               // ābols
+    EXPECT_EQ(Convert("\xCD\xE7\xED\x69\x73"), "kj33kj|5");              // Ķēķis
+    EXPECT_EQ(Convert("\xDE\xFB\xFE\xFB"), "2|-||_||_|2|-||_||_|");      // Žūžū
+    EXPECT_EQ(Convert("abc\r\ndef"), "4b(\r\nd3f");
+    EXPECT_EQ(Convert("4"), "4");
+    EXPECT_EQ(Convert("bdfjkpqwxy BDFJKPQWXY 0123456789 \xF6\xFC\xF5"), "bdfjkpqwxy BDFJKPQWXY 0123456789 \xF6\xFC\xF5");
+}
+
+TEST(ConvertBytes, EveryByteValue)
+{
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        std::string expected = one;
+        for (const HackerRow& row : HackerTable)
+            if (b == row.lower || b == row.upper)
+                expected = std::string(row.replacement);
+        EXPECT_EQ(Convert(one), expected) << "byte " << b;
+        EXPECT_EQ(Convert("x" + one + "x"), "x" + expected + "x") << "byte " << b;
+    }
+}
+
+TEST(ConvertBytes, MatchesTheInPlaceLoopOnRandomText)
+{
+    std::mt19937 rng(1257);
+    for (int round = 0; round < 2000; ++round) {
+        const std::string text = RandomBytes(rng, 200, false);
+        const std::string converted = Convert(text);
+        ASSERT_EQ(converted, ReferenceInPlace(text));
+        ASSERT_EQ(Convert(converted), converted) << "a second pass changed the text";
+        ASSERT_LE(converted.size(), text.size() * MaxReplacementLength);
+    }
+}
+
+TEST(ConvertBytes, GrowsAtMostSixfold)
+{
+    const std::string text(1000, '\xFB');
+    EXPECT_EQ(Convert(text).size(), 6000u);
+    EXPECT_EQ(Convert(std::string(1000, '\xDB')).size(), 6000u);
+}
+
+TEST(ConvertUnicode, AllFormsAgreeOnCodePageText)
+{
+    std::mt19937 rng(186);
+    for (int round = 0; round < 2000; ++round) {
+        const std::string text = RandomBytes(rng, 120, true);
+        const std::string bytes = Convert(text);
+        ASSERT_EQ(ConvertUtf8(Cp1257ToUtf8(text)), Cp1257ToUtf8(bytes));
+        ASSERT_EQ(ConvertUtf16(Cp1257ToUtf16(text)), Cp1257ToUtf16(bytes));
+    }
+}
+
+TEST(ConvertUnicode, KeepsWhatTheCodePageCannotHold)
+{
+    EXPECT_EQ(ConvertUtf8("Привет 😀 Hello"), "Привет 😀 |-|3|_|_0");
+    EXPECT_EQ(ConvertUtf16(u"Привет 😀 Hello"), u"Привет 😀 |-|3|_|_0");
+    EXPECT_EQ(ConvertUtf8("日本語 Žūžū"), "日本語 2|-||_||_|2|-||_||_|");
+    // Unpaired surrogates are kept as they are.
+    const std::u16string lone{char16_t(0xD800), u'a', char16_t(0xDC00)};
+    EXPECT_EQ(ConvertUtf16(lone), (std::u16string{char16_t(0xD800), u'4', char16_t(0xDC00)}));
+}
+
+TEST(ConvertUnicode, InvalidUtf8PassesByteForByte)
+{
+    const std::string cases[] = {
+        "\xFF" "a\xFE",      // bytes that never start a sequence
+        "\xC4",             // lead byte at the end
+        "\xC4" "a",         // lead byte with no continuation
+        "\xC5\xC5\xAB",     // lead byte, then a valid ū
+        "a\xCC",            // letter and a mark's lead byte at the end
+        "a\xCC" "b",        // letter and a broken mark
+        "\x80\xBF" "e",     // stray continuation bytes
+        "\xE0\x80\xAF",     // overlong form
+        "\xED\xA0\x80",     // encoded surrogate
+    };
+    const std::string expected[] = {
+        "\xFF" "4\xFE", "\xC4", "\xC4" "4", "\xC5|_||_|", "4\xCC", "4\xCC" "b", "\x80\xBF" "3", "\xE0\x80\xAF",
+        "\xED\xA0\x80",
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k)
+        EXPECT_EQ(ConvertUtf8(cases[k]), expected[k]) << "case " << k;
+}
+
+TEST(ConvertUnicode, DecomposedLatvianLetters)
+{
+    EXPECT_EQ(ConvertUtf8("a\u0304bols"), "44b0|_5");
+    EXPECT_EQ(ConvertUtf16(u"a\u0304bols"), u"44b0|_5");
+    // Every Latvian letter, decomposed, in both cases, converts as its composed form.
+    const std::u16string composed = u"āčēģīķļņšūžĀČĒĢĪĶĻŅŠŪŽ";
+    const std::u16string decomposed =
+        u"a\u0304c\u030Ce\u0304g\u0327i\u0304k\u0327l\u0327n\u0327s\u030Cu\u0304z\u030C"
+        u"A\u0304C\u030CE\u0304G\u0327I\u0304K\u0327L\u0327N\u0327S\u030CU\u0304Z\u030C";
+    EXPECT_EQ(ConvertUtf16(decomposed), ConvertUtf16(composed));
+    // Other letters with a mark stay as they stand, as their composed forms would.
+    EXPECT_EQ(ConvertUtf8("o\u0308"), "o\u0308");
+    EXPECT_EQ(ConvertUtf16(u"o\u0308"), u"o\u0308");
+    EXPECT_EQ(ConvertUtf8("a\u0308 e\u0301 o\u0304"), "a\u0308 e\u0301 o\u0304");
+    EXPECT_EQ(ConvertUtf16(u"s\u0304 a\u030C"), u"s\u0304 a\u030C");
+    // A mark after a composed letter is kept after its replacement.
+    EXPECT_EQ(ConvertUtf8("ā\u0301"), "44\u0301");
+    EXPECT_EQ(ConvertUtf8("a\u0304\u0301"), "44\u0301");
+}
+
+TEST(ConvertUnicode, StreamingEqualsOneShotAtEverySplit)
+{
+    const std::string text = "Ābols a\u0304 k\u0327 o\u0308 \xC4 x\xCC 😀 Ž\r\nkj";
+    const std::string whole = ConvertUtf8(text);
+    for (std::size_t a = 0; a <= text.size(); ++a) {
+        for (std::size_t b = a; b <= text.size(); ++b) {
+            Utf8StreamConverter converter;
+            std::string out;
+            converter.Convert(std::string_view(text).substr(0, a), out);
+            converter.Convert(std::string_view(text).substr(a, b - a), out);
+            converter.Convert(std::string_view(text).substr(b), out);
+            converter.Finish(out);
+            ASSERT_EQ(out, whole) << "split at " << a << " and " << b;
+        }
+    }
+    // One byte at a time.
+    Utf8StreamConverter converter;
+    std::string out;
+    for (char c : text)
+        converter.Convert(std::string_view(&c, 1), out);
+    converter.Finish(out);
+    EXPECT_EQ(out, whole);
+}
+
+TEST(ConvertUnicode, LongTextCrossesInternalBlocks)
+{
+    std::string text;
+    for (int i = 0; i < 30000; ++i)
+        text += "a\u0304ž ";  // 7 bytes: decomposed letters fall on every block boundary sooner or later
+    std::string expected;
+    for (int i = 0; i < 30000; ++i)
+        expected += "442|-| ";
+    EXPECT_EQ(ConvertUtf8(text), expected);
+    std::u16string wide(text.size(), u'ū');
+    EXPECT_EQ(ConvertUtf16(wide).size(), wide.size() * 6);
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+#include "about/tabout.h"
+
+Tabout* about = nullptr;

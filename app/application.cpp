@@ -1,0 +1,109 @@
+#include "app/application.h"
+
+#include "app/forms.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdlib>
+
+TApplication* Application = nullptr;
+
+namespace {
+
+// The message loop's standard error display: an exception that a handler lets escape is
+// shown, and the loop goes on.
+class GuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const Exception& exception) {
+            ShowLater(exception);
+        } catch (const std::exception& exception) {
+            ShowLater(Exception(QString::fromLocal8Bit(exception.what())));
+        } catch (...) {
+            ShowLater(Exception(QString()));
+        }
+        return false;
+    }
+
+private:
+    static void ShowLater(const Exception& exception)
+    {
+        // Shown from the loop itself, not from inside the event that failed.
+        QTimer::singleShot(0, qApp, [exception] {
+            if (Application)
+                Application->ShowException(exception);
+        });
+    }
+};
+
+void SubstituteWindowsFonts()
+{
+    const QString sans = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    QFont::insertSubstitutions(QStringLiteral("Courier New"), {QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+    // Liberation Sans keeps the narrow widths the layouts were drawn with.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {QStringLiteral("Liberation Sans"), sans});
+    QFont::insertSubstitutions(QStringLiteral("Verdana"), {QStringLiteral("DejaVu Sans"), sans});
+}
+
+}  // namespace
+
+TApplication::TApplication(int& argc, char** argv) : argc_(argc), argv_(argv) { Application = this; }
+
+TApplication::~TApplication()
+{
+    forms_.clear();
+    if (Application == this)
+        Application = nullptr;
+}
+
+void TApplication::Initialize()
+{
+    if (!QApplication::instance())
+        ownApplication_ = std::make_unique<GuardedApplication>(argc_, argv_);
+    QApplication::setApplicationName(QStringLiteral("zimbrots"));
+    QApplication::setApplicationDisplayName(Title());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zimbrots.png")));
+    SubstituteWindowsFonts();
+}
+
+void TApplication::AdoptForm(std::unique_ptr<TForm> form)
+{
+    if (!mainForm_)
+        mainForm_ = form.get();
+    forms_.push_back(std::move(form));
+}
+
+int TApplication::Run()
+{
+    if (!mainForm_)
+        return 0;
+    // Qt ends the loop when the last primary window closes: the main window, since the About
+    // window is a tool window and never open while the main one can be closed.
+    mainForm_->show();
+    return QApplication::exec();
+}
+
+void TApplication::ShowException(const Exception& exception)
+{
+    QMessageBox box(QMessageBox::Critical, Title(), exception.Message(), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+int MessageDlgYesNo(const QString& message)
+{
+    QMessageBox box(QMessageBox::Question, Application ? Application->Title() : QString(), message,
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? mrYes : mrNo;
+}
+
+void Halt(int status) { std::exit(status); }

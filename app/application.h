@@ -1,0 +1,56 @@
+// The application object: start-up, the message loop and the standard error display.
+#pragma once
+
+#include "app/exception.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QApplication;
+class QWidget;
+class TForm;
+
+class TApplication {
+public:
+    TApplication(int& argc, char** argv);
+    ~TApplication();
+
+    // Prepares the GUI: uses the QApplication that exists, or makes one.
+    void Initialize();
+
+    // Builds a window, stores it in the variable and keeps it until the application ends; the
+    // first one built is the main window. If the window cannot be built, the variable is not set.
+    template <typename Form>
+    void CreateForm(Form*& variable)
+    {
+        auto form = std::make_unique<Form>(nullptr);
+        variable = form.get();
+        AdoptForm(std::move(form));
+    }
+
+    // Shows the main window and runs the message loop until it closes.
+    int Run();
+    // Shows the exception's message in a message box.
+    void ShowException(const Exception& exception);
+
+    TForm* MainForm() const { return mainForm_; }
+    QString Title() const { return QStringLiteral("Zimbrots"); }
+
+private:
+    void AdoptForm(std::unique_ptr<TForm> form);
+
+    int& argc_;
+    char** argv_;
+    std::unique_ptr<QApplication> ownApplication_;
+    std::vector<std::unique_ptr<TForm>> forms_;
+    TForm* mainForm_ = nullptr;
+};
+
+extern TApplication* Application;
+
+// Asks a question in a message box; returns mrYes or mrNo.
+int MessageDlgYesNo(const QString& message);
+
+// Ends the process at once with the status, through the runtime's exit.
+[[noreturn]] void Halt(int status);

@@ -1,0 +1,92 @@
+#include "app/dialogs.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+
+TSaveDialog::TSaveDialog(QWidget* parent) : QWidget(parent)
+{
+    hide();
+    setFocusPolicy(Qt::NoFocus);
+}
+
+QStringList TSaveDialog::NameFilters() const
+{
+    QStringList filters;
+    const QStringList parts = filter_.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
+    return filters;
+}
+
+bool TSaveDialog::Execute()
+{
+    QFileDialog dialog(window());
+    dialog.setObjectName(QStringLiteral("SaveDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!filter_.isEmpty())
+        dialog.setNameFilters(NameFilters());
+    dialog.selectFile(fileName_);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName_ = dialog.selectedFiles().constFirst();
+    return true;
+}
+
+const std::vector<NamedColor>& FontDialogColors()
+{
+    static const std::vector<NamedColor> colors{
+        {"Black", 0x000000}, {"Maroon", 0x800000}, {"Green", 0x008000}, {"Olive", 0x808000},
+        {"Navy", 0x000080}, {"Purple", 0x800080}, {"Teal", 0x008080}, {"Gray", 0x808080},
+        {"Silver", 0xC0C0C0}, {"Red", 0xFF0000}, {"Lime", 0x00FF00}, {"Yellow", 0xFFFF00},
+        {"Blue", 0x0000FF}, {"Fuchsia", 0xFF00FF}, {"Aqua", 0x00FFFF}, {"White", 0xFFFFFF},
+    };
+    return colors;
+}
+
+TFontDialog::TFontDialog(QWidget* parent) : QWidget(parent)
+{
+    hide();
+    setFocusPolicy(Qt::NoFocus);
+}
+
+bool TFontDialog::Execute()
+{
+    QFontDialog dialog(font_.font, window());
+    dialog.setObjectName(QStringLiteral("FontDialog"));
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+
+    // Qt's dialog has underline and strike-out; colour joins them among the effects.
+    auto* color = new QComboBox(&dialog);
+    color->setObjectName(QStringLiteral("colorCombo"));
+    for (const NamedColor& c : FontDialogColors()) {
+        QPixmap swatch(12, 12);
+        swatch.fill(QColor(c.rgb));
+        color->addItem(QIcon(swatch), QString::fromLatin1(c.name), QColor(c.rgb));
+    }
+    int current = color->findData(font_.color);
+    if (current < 0) {
+        color->addItem(font_.color.name(), font_.color);
+        current = color->count() - 1;
+    }
+    color->setCurrentIndex(current);
+    auto* effects = dialog.findChild<QGroupBox*>();
+    if (effects && effects->layout()) {
+        effects->layout()->addWidget(new QLabel(QStringLiteral("Colo&r:"), effects));
+        effects->layout()->addWidget(color);
+    } else if (dialog.layout()) {
+        dialog.layout()->addWidget(color);
+    }
+
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    font_.font = dialog.selectedFont();
+    font_.color = color->currentData().value<QColor>();
+    return true;
+}

@@ -1,0 +1,234 @@
+#include "app/richedit.h"
+
+#include "app/exception.h"
+#include "app/rtf_writer.h"
+
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+TFontPitch PitchFromName(const QString& name)
+{
+    if (name == QLatin1String("fpFixed"))
+        return fpFixed;
+    if (name == QLatin1String("fpVariable"))
+        return fpVariable;
+    return fpDefault;
+}
+
+namespace {
+
+QString FromCrLf(const QString& text)
+{
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return lines;
+}
+
+QTextCharFormat FormatOf(const TFont& font)
+{
+    QTextCharFormat format;
+    format.setFont(font.font, QTextCharFormat::FontPropertiesAll);
+    format.setForeground(font.color);
+    format.setProperty(CharsetProperty, font.charset);
+    format.setFontFixedPitch(font.pitch == fpFixed);
+    return format;
+}
+
+RtfCharFormat RtfFormatOf(const QTextCharFormat& format, const TFont& base)
+{
+    RtfCharFormat rtf;
+    const QStringList families = format.fontFamilies().toStringList();
+    rtf.family = (families.isEmpty() ? base.font.family() : families.first()).toStdU16String();
+    rtf.charset = format.hasProperty(CharsetProperty) ? format.intProperty(CharsetProperty) : base.charset;
+    rtf.fixedPitch = format.hasProperty(QTextFormat::FontFixedPitch) ? format.fontFixedPitch() : base.pitch == fpFixed;
+    double points = format.fontPointSize();
+    if (points <= 0)
+        points = base.font.pointSizeF() > 0 ? base.font.pointSizeF() : base.font.pixelSize() * 72.0 / 96.0;
+    rtf.halfPoints = qMax(1, qRound(points * 2));
+    rtf.bold = format.fontWeight() >= QFont::Bold;
+    rtf.italic = format.fontItalic();
+    rtf.underline = format.fontUnderline();
+    rtf.strikeOut = format.fontStrikeOut();
+    const QColor color = format.foreground().style() != Qt::NoBrush ? format.foreground().color() : base.color;
+    rtf.hasColor = true;
+    rtf.rgb = color.rgb() & 0xFFFFFF;
+    return rtf;
+}
+
+}  // namespace
+
+QString TRichEditLines::GetText() const
+{
+    QString text = edit_.document()->toRawText();
+    if (text.isEmpty())
+        return text;
+    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    text += QLatin1String("\r\n");
+    return text;
+}
+
+void TRichEditLines::Clear() { edit_.Clear(); }
+
+void TRichEditLines::SetText(const QString& text)
+{
+    QString lines = FromCrLf(text);
+    if (lines.endsWith(QLatin1Char('\n')))
+        lines.chop(1);
+    QTextCursor cursor(edit_.document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    cursor.setBlockCharFormat(edit_.BaseFormat());
+    cursor.insertText(lines, edit_.BaseFormat());
+    cursor.endEditBlock();
+}
+
+void TRichEditLines::Add(const QString& text)
+{
+    QTextCursor cursor(edit_.document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    if (!edit_.document()->isEmpty())
+        cursor.insertBlock(QTextBlockFormat(), edit_.BaseFormat());
+    cursor.insertText(FromCrLf(text), edit_.BaseFormat());
+    cursor.endEditBlock();
+}
+
+void TRichEditLines::BeginUpdate()
+{
+    if (updates_++ == 0)
+        edit_.textCursor().beginEditBlock();
+}
+
+void TRichEditLines::EndUpdate()
+{
+    if (updates_ > 0 && --updates_ == 0)
+        edit_.textCursor().endEditBlock();
+}
+
+void TRichEditLines::SaveToFile(const QString& name) const
+{
+    const TFont base = edit_.Font();
+    std::vector<RtfParagraph> paragraphs;
+    for (QTextBlock block = edit_.document()->begin(); block.isValid(); block = block.next()) {
+        RtfParagraph& paragraph = paragraphs.emplace_back();
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.isValid())
+                paragraph.push_back({fragment.text().toStdU16String(), RtfFormatOf(fragment.charFormat(), base)});
+        }
+    }
+    const std::string rtf = WriteRtf(paragraphs);
+
+    // Written whole, then moved over the old file: a failure leaves any earlier file as it was.
+    QSaveFile file(name);
+    const auto fail = [&name](const QString& reason) {
+        throw Exception(QStringLiteral("Cannot save \"%1\": %2").arg(QFileInfo(name).fileName(), reason));
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        fail(file.errorString());
+    if (file.write(rtf.data(), qint64(rtf.size())) != qint64(rtf.size())) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        fail(reason);
+    }
+    if (!file.commit())
+        fail(file.errorString());
+}
+
+void TTextAttributes::Assign(const TFont& font)
+{
+    const QTextCharFormat format = FormatOf(font);
+    QTextCursor cursor = edit_.textCursor();
+    if (cursor.hasSelection())
+        cursor.setCharFormat(format);
+    else
+        edit_.setCurrentCharFormat(format);
+}
+
+TFont TTextAttributes::Get() const
+{
+    const QTextCharFormat format = edit_.currentCharFormat();
+    TFont font = edit_.Font();
+    font.font = format.font();
+    if (format.foreground().style() != Qt::NoBrush)
+        font.color = format.foreground().color();
+    if (format.hasProperty(CharsetProperty))
+        font.charset = format.intProperty(CharsetProperty);
+    font.pitch = format.fontFixedPitch() ? fpFixed : fpDefault;
+    return font;
+}
+
+TRichEdit::TRichEdit(QWidget* parent) : QTextEdit(parent), lines_(*this), selAttributes_(*this)
+{
+    setAcceptRichText(true);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+}
+
+void TRichEdit::Clear()
+{
+    // Through the cursor, so that Undo can bring the text and its fonts back.
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    cursor.setBlockCharFormat(BaseFormat());
+    cursor.setCharFormat(BaseFormat());
+    cursor.endEditBlock();
+    setCurrentCharFormat(BaseFormat());
+}
+
+void TRichEdit::CutToClipboard() { cut(); }
+void TRichEdit::CopyToClipboard() { copy(); }
+void TRichEdit::PasteFromClipboard() { paste(); }
+void TRichEdit::SelectAll() { selectAll(); }
+
+TFont TRichEdit::Font() const { return {font(), color_, charset_, pitch_}; }
+
+void TRichEdit::SetFont(const TFont& font)
+{
+    setFont(font.font);
+    document()->setDefaultFont(font.font);
+    charset_ = font.charset;
+    pitch_ = font.pitch;
+    SetFontColor(font.color);
+}
+
+bool TRichEdit::Modified() const { return document()->isModified(); }
+void TRichEdit::SetModified(bool modified) { document()->setModified(modified); }
+
+QTextCharFormat TRichEdit::BaseFormat() const { return FormatOf(Font()); }
+
+void TRichEdit::SetFontCharset(int charset) { charset_ = charset; }
+QString TRichEdit::FontPitchName() const
+{
+    return pitch_ == fpFixed ? QStringLiteral("fpFixed") : pitch_ == fpVariable ? QStringLiteral("fpVariable") : QStringLiteral("fpDefault");
+}
+void TRichEdit::SetFontPitchName(const QString& name) { pitch_ = PitchFromName(name); }
+void TRichEdit::SetFontColor(const QColor& color)
+{
+    color_ = color;
+    QPalette p = palette();
+    p.setColor(QPalette::Text, color);
+    setPalette(p);
+}
+
+bool TRichEdit::event(QEvent* event)
+{
+    // Cut, copy, paste and select all belong to the window's Edit menu: let its shortcuts
+    // have the keys rather than taking them here.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key == QKeySequence::Cut || key == QKeySequence::Copy || key == QKeySequence::Paste ||
+            key == QKeySequence::SelectAll) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QTextEdit::event(event);
+}

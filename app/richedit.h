@@ -1,0 +1,91 @@
+// The rich-text editor: a QTextEdit with the operations the windows call.
+#pragma once
+
+#include "app/font.h"
+
+#include <QTextEdit>
+
+class TRichEdit;
+
+// The editor's text seen as lines.
+class TRichEditLines {
+public:
+    explicit TRichEditLines(TRichEdit& edit) : edit_(edit) {}
+
+    // Every line followed by CR LF; nothing for an empty editor. Every character is kept.
+    QString GetText() const;
+    // Replaces the whole text; a break at the very end does not start another line.
+    void SetText(const QString& text);
+    void Clear();
+    // Adds a new last line; CR LF, CR or LF inside it start further lines.
+    void Add(const QString& text);
+    // Writes the whole content with its fonts as RTF, replacing the file only once it is
+    // complete. Throws Exception naming the file and the reason.
+    void SaveToFile(const QString& name) const;
+    // Between these, every change is one step of undo.
+    void BeginUpdate();
+    void EndUpdate();
+
+private:
+    TRichEdit& edit_;
+    int updates_ = 0;
+};
+
+class TTextAttributes {
+public:
+    explicit TTextAttributes(TRichEdit& edit) : edit_(edit) {}
+    // Sets the selection's font, or with no selection, the font of what is typed next.
+    void Assign(const TFont& font);
+    TFont Get() const;
+
+private:
+    TRichEdit& edit_;
+};
+
+class TRichEdit : public QTextEdit {
+    Q_OBJECT
+    // Set by layouts: the character set and pitch of the base font.
+    Q_PROPERTY(int FontCharset READ FontCharset WRITE SetFontCharset)
+    Q_PROPERTY(QString FontPitch READ FontPitchName WRITE SetFontPitchName)
+    Q_PROPERTY(QColor FontColor READ FontColor WRITE SetFontColor)
+
+public:
+    explicit TRichEdit(QWidget* parent = nullptr);
+
+    TRichEditLines* Lines() { return &lines_; }
+    TTextAttributes* SelAttributes() { return &selAttributes_; }
+
+    void Clear();
+    void CutToClipboard();
+    void CopyToClipboard();
+    void PasteFromClipboard();
+    void SelectAll();
+
+    TFont Font() const;
+    void SetFont(const TFont& font);
+    bool Modified() const;
+    void SetModified(bool modified);
+
+    // The editor's own format for text that has none: the base font.
+    QTextCharFormat BaseFormat() const;
+
+    int FontCharset() const { return charset_; }
+    void SetFontCharset(int charset);
+    QString FontPitchName() const;
+    void SetFontPitchName(const QString& name);
+    QColor FontColor() const { return color_; }
+    void SetFontColor(const QColor& color);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    TRichEditLines lines_;
+    TTextAttributes selAttributes_;
+    int charset_ = DEFAULT_CHARSET;
+    TFontPitch pitch_ = fpDefault;
+    QColor color_ = Qt::black;
+};
+
+// Character-set and pitch of text live in the editor's formats under these properties.
+inline constexpr int CharsetProperty = 0x100000 + 1;

@@ -1,0 +1,11 @@
+// The program's entry: initialise, create the windows, run the loop, report what escapes.
+#pragma once
+
+#include <functional>
+
+// Runs the steps in one protected block and returns 0 whatever happens; createForms builds
+// the windows through Application->CreateForm.
+int WinMain(const std::function<void()>& createForms);
+
+// True when a display is there to show windows on (or Qt was told which platform to use).
+bool DisplayAvailable();

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -58,7 +59,10 @@ TFontDialog::TFontDialog(QWidget* parent) : QWidget(parent)
 
 bool TFontDialog::Execute()
 {
-    QFontDialog dialog(font_.font, window());
+    // The dialog lists real faces: preselect the one the font resolves to here.
+    QFont shown = font_.font;
+    shown.setFamily(QFontInfo(font_.font).family());
+    QFontDialog dialog(shown, window());
     dialog.setObjectName(QStringLiteral("FontDialog"));
     dialog.setOption(QFontDialog::DontUseNativeDialog);
 

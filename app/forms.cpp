@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 
@@ -51,8 +52,13 @@ void TForm::ApplyBorderAndSize()
 
 bool TForm::event(QEvent* event)
 {
-    if (event->type() == QEvent::Polish)
+    if (event->type() == QEvent::Polish) {
         ApplyBorderAndSize();
+        // Labels size themselves to their caption, so a wider fallback font never cuts it.
+        for (QLabel* label : findChildren<QLabel*>())
+            if (!label->wordWrap() && label->sizeHint().width() > label->width())
+                label->resize(label->sizeHint().width(), label->height());
+    }
     return QMainWindow::event(event);
 }
 

@@ -1,0 +1,556 @@
+// The main and About windows offscreen, driven through their real keys, buttons and dialogs.
+#include "about/tabout.h"
+#include "app/application.h"
+#include "app/dialogs.h"
+#include "app/richedit.h"
+#include "app/startup.h"
+#include "gui_support.h"
+#include "mainwindow/tform1.h"
+#include "rtf_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+
+struct TForm1Inspector {
+    static const QString& SaveName(const TForm1& form) { return form.SaveName; }
+    static const std::u16string& WorkText(const TForm1& form) { return form.WorkText; }
+};
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form_ = std::make_unique<TForm1>(nullptr);
+        aboutForm_ = std::make_unique<Tabout>(nullptr);
+        Form1 = form_.get();
+        about = aboutForm_.get();
+        edit_ = form_->findChild<TRichEdit*>("RichEdit1");
+        ASSERT_NE(edit_, nullptr);
+        form_->show();
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        edit_->setFocus();
+        QApplication::clipboard()->clear();
+    }
+    void TearDown() override
+    {
+        about = nullptr;
+        Form1 = nullptr;
+    }
+
+    QAction* Action(const char* name) { return form_->findChild<QAction*>(name); }
+    TBitBtn* Button(const char* name) { return form_->findChild<TBitBtn*>(name); }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form_.get(), Qt::Key(key), modifiers);
+    }
+    // Types as a keyboard would, Latvian letters included.
+    void Type(const QString& text)
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            // A character beyond the BMP arrives as one key with both halves.
+            const QString c = text.mid(i, text[i].isHighSurrogate() ? 2 : 1);
+            i += c.size() - 1;
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, c);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, c);
+            QApplication::sendEvent(edit_, &press);
+            QApplication::sendEvent(edit_, &release);
+        }
+    }
+    // After a modal window, the main window is made active again, as a window manager would.
+    void Reactivate()
+    {
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        edit_->setFocus();
+    }
+    QString Text() const { return edit_->toPlainText(); }
+
+    // Answers the save dialog by typing a name, or cancels it with an empty name.
+    void AnswerSaveDialog(const QString& name)
+    {
+        WhenModalOpens([name](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->findChild<QLineEdit*>("fileNameEdit")->text(), "kaka");
+            EXPECT_EQ(dialog->nameFilters(), QStringList{"rtf (*.rtf)"});
+            if (name.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+    }
+
+    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<Tabout> aboutForm_;
+    TRichEdit* edit_ = nullptr;
+};
+
+// --- Layout ---------------------------------------------------------------------------------
+
+TEST_F(WindowTest, LayoutHoldsTheWindowAndItsComponents)
+{
+    EXPECT_EQ(form_->windowTitle(), "Zimbrots v0.0.0.1");
+    EXPECT_EQ(form_->centralWidget()->size(), QSize(402, 279)) << "client area";
+    EXPECT_EQ(form_->minimumSize(), form_->maximumSize()) << "not resizable";
+    EXPECT_EQ(form_->pos(), QPoint(282, 154));
+    EXPECT_TRUE(form_->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(form_->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    auto* label = form_->findChild<QLabel*>("Label1");
+    EXPECT_EQ(label->text(), "Ievadi konvertējamo tekstu:");
+    EXPECT_EQ(label->pos(), QPoint(8, 0));
+    EXPECT_GE(label->width(), label->sizeHint().width()) << "caption must not be cut";
+    EXPECT_EQ(edit_->geometry(), QRect(8, 16, 385, 217));
+    EXPECT_EQ(edit_->font().family(), "Courier New");
+    EXPECT_EQ(edit_->Font().charset, BALTIC_CHARSET);
+    EXPECT_EQ(edit_->Font().pitch, fpFixed);
+    EXPECT_TRUE(edit_->acceptRichText());
+    EXPECT_EQ(edit_->lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_TRUE(QFontInfo(edit_->font()).fixedPitch()) << QFontInfo(edit_->font()).family().toStdString();
+
+    struct ButtonRow { const char* name; const char* caption; QRect geometry; };
+    for (const ButtonRow& b : {ButtonRow{"BitBtn1", "&Convert", {8, 8, 65, 17}}, ButtonRow{"BitBtn3", "C&lear", {80, 8, 65, 17}},
+                               ButtonRow{"BitBtn2", "E&xit", {312, 8, 65, 17}}}) {
+        EXPECT_EQ(Button(b.name)->text(), b.caption);
+        EXPECT_EQ(Button(b.name)->geometry(), b.geometry) << b.name;
+        EXPECT_EQ(Button(b.name)->parentWidget()->objectName(), "Panel1");
+    }
+    EXPECT_EQ(form_->findChild<QWidget*>("Panel1")->geometry(), QRect(8, 240, 385, 33));
+    auto* save = form_->findChild<TSaveDialog*>("SaveDialog1");
+    EXPECT_FALSE(save->isVisible());
+    EXPECT_EQ(save->NameFilters(), QStringList{"rtf (*.rtf)"});
+    auto* font = form_->findChild<TFontDialog*>("FontDialog1");
+    EXPECT_EQ(font->Font().font.family(), "MS Sans Serif");
+    EXPECT_EQ(font->MinFontSize(), 0);
+    EXPECT_EQ(font->MaxFontSize(), 0);
+}
+
+TEST_F(WindowTest, MenuTreeWithShortcuts)
+{
+    QMenuBar* bar = form_->menuBar();
+    QStringList top;
+    for (QAction* a : bar->actions())
+        top << a->text();
+    EXPECT_EQ(top, (QStringList{"&File", "&Do", "&Edit", "&Format", "&About"}));
+    EXPECT_EQ(bar->actions().last(), Action("Help1")) << "About acts itself, with no submenu";
+    EXPECT_EQ(Action("Help1")->menu(), nullptr);
+
+    struct Item { const char* name; const char* caption; const char* shortcut; bool enabled; };
+    const Item items[] = {
+        {"Save1", "&Save", "Ctrl+S", false}, {"SaveAs1", "Save As..", "", true}, {"Exit1", "&Exit", "Ctrl+Q", true},
+        {"Convert1", "&Convert", "Ctrl+K", true}, {"ClearALL1", "C&lear ALL", "Ctrl+L", true},
+        {"Cut1", "&Cut", "Ctrl+X", true}, {"Copy1", "C&opy", "Ctrl+C", true}, {"Paste1", "&Paste", "Ctrl+V", true},
+        {"SelectAll1", "Select &All", "Ctrl+A", true}, {"Font1", "&Font", "Ctrl+F", true}};
+    for (const Item& item : items) {
+        QAction* a = Action(item.name);
+        ASSERT_NE(a, nullptr) << item.name;
+        EXPECT_EQ(a->text(), item.caption);
+        EXPECT_EQ(a->shortcut(), QKeySequence(item.shortcut)) << item.name;
+        EXPECT_EQ(a->isEnabled(), item.enabled) << item.name;
+    }
+    const auto names = [](QMenu* menu) {
+        QStringList list;
+        for (QAction* a : menu->actions())
+            list << (a->isSeparator() ? "-" : a->objectName());
+        return list;
+    };
+    EXPECT_EQ(names(form_->findChild<QMenu*>("File1")), (QStringList{"Save1", "SaveAs1", "-", "Exit1"}));
+    EXPECT_EQ(names(form_->findChild<QMenu*>("Do1")), (QStringList{"Convert1", "ClearALL1"}));
+    EXPECT_EQ(names(form_->findChild<QMenu*>("edit1")), (QStringList{"Cut1", "Copy1", "Paste1", "-", "SelectAll1"}));
+    EXPECT_EQ(names(form_->findChild<QMenu*>("Format1")), (QStringList{"Font1"}));
+}
+
+TEST_F(WindowTest, EditorHasFocusAndTabOrderFollowsTheLayout)
+{
+    EXPECT_EQ(QApplication::focusWidget(), edit_);
+    QWidget* w = edit_;
+    QStringList order;
+    for (int k = 0; k < 3; ++k) {
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible());
+        order << w->objectName();
+    }
+    EXPECT_EQ(order, (QStringList{"BitBtn1", "BitBtn3", "BitBtn2"}));
+}
+
+// --- Convert and Clear ---------------------------------------------------------------------
+
+TEST_F(WindowTest, ConvertReplacesTheTextByExactlyItsConvertedForm)
+{
+    Type("Labdien");
+    Key(Qt::Key_K);
+    EXPECT_EQ(Text(), "|_4bd|3|\\|");
+    EXPECT_TRUE(TForm1Inspector::WorkText(*form_) == u"|_4bd|3|\\|\r\n");
+    Key(Qt::Key_K);
+    EXPECT_EQ(Text(), "|_4bd|3|\\|") << "a second Convert changes nothing";
+    EXPECT_EQ(edit_->document()->blockCount(), 1);
+
+    Key(Qt::Key_L);
+    EXPECT_EQ(Text(), "");
+    Button("BitBtn1")->click();
+    EXPECT_EQ(Text(), "") << "an empty editor stays empty";
+    EXPECT_EQ(edit_->document()->blockCount(), 1);
+}
+
+TEST_F(WindowTest, ConvertKeepsCharactersOutsideTheCodePageAndLineBreaks)
+{
+    QApplication::clipboard()->setText("Привет 😀 Sveiki");
+    Key(Qt::Key_V);
+    Action("Convert1")->trigger();
+    EXPECT_EQ(Text(), "Привет 😀 5\\/3|k|");
+
+    edit_->Lines()->SetText("Ābols\r\n\r\nŽūžū\r\n");
+    Button("BitBtn1")->click();
+    EXPECT_EQ(Text(), "44b0|_5\n\n2|-||_||_|2|-||_||_|");
+}
+
+TEST_F(WindowTest, ConvertAndClearAreEachOneUndoStepThatBringsBackFonts)
+{
+    Type("Sveiki ");
+    TFont bold = edit_->Font();
+    bold.font.setBold(true);
+    bold.color = Qt::red;
+    edit_->SelAttributes()->Assign(bold);
+    Type("draugi");
+    const QString html = edit_->toHtml();
+
+    Key(Qt::Key_K);
+    EXPECT_EQ(Text(), "5\\/3|k| d|24|_|9|");
+    // One character format after conversion.
+    QTextCursor all(edit_->document());
+    all.movePosition(QTextCursor::End);
+    for (QTextBlock b = edit_->document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            EXPECT_FALSE(it.fragment().charFormat().font().bold());
+    Key(Qt::Key_Z);
+    EXPECT_EQ(Text(), "Sveiki draugi");
+    EXPECT_EQ(edit_->toHtml(), html) << "undo brings the fonts back";
+
+    Button("BitBtn3")->click();
+    EXPECT_EQ(Text(), "");
+    Key(Qt::Key_Z);
+    EXPECT_EQ(Text(), "Sveiki draugi");
+    EXPECT_EQ(edit_->toHtml(), html);
+}
+
+// --- Edit menu ------------------------------------------------------------------------------
+
+TEST_F(WindowTest, EditShortcutsGoThroughTheMenuToTheClipboard)
+{
+    int copies = 0;
+    QObject::connect(Action("Copy1"), &QAction::triggered, [&] { ++copies; });
+    Type("Ķēķis");
+    Key(Qt::Key_A);
+    EXPECT_EQ(edit_->textCursor().selectedText(), "Ķēķis");
+    Key(Qt::Key_C);
+    EXPECT_EQ(copies, 1) << "Ctrl+C reaches Copy1Click";
+    EXPECT_EQ(QApplication::clipboard()->text(), "Ķēķis");
+    Key(Qt::Key_X);
+    EXPECT_EQ(Text(), "");
+    Key(Qt::Key_V);
+    Key(Qt::Key_V);
+    EXPECT_EQ(Text(), "ĶēķisĶēķis");
+    Key(Qt::Key_S);  // Save1 is disabled: nothing happens, no dialog
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(Text(), "ĶēķisĶēķis");
+}
+
+TEST_F(WindowTest, ExitEndsTheProcessWithStatusOne)
+{
+    EXPECT_EXIT(
+        {
+            Type("lost without a prompt");
+            Key(Qt::Key_Q);
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(Button("BitBtn2")->click(), ::testing::ExitedWithCode(1), "");
+}
+
+// --- Font -------------------------------------------------------------------------------------
+
+TEST_F(WindowTest, FontAppliesToTheSelectionOrToWhatIsTypedNext)
+{
+    Type("abc");
+    const QString before = edit_->toHtml();
+    WhenModalOpens([](QWidget* modal) {
+        auto* dialog = qobject_cast<QFontDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->currentFont().family(), QFontInfo(QFont("Courier New")).family()) << "loaded with the editor's base font";
+        dialog->reject();
+    });
+    Key(Qt::Key_F);
+    EXPECT_EQ(edit_->toHtml(), before) << "cancel changes nothing";
+
+    const auto choose = [](QWidget* modal) {
+        auto* dialog = qobject_cast<QFontDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        QFont f("Liberation Serif");
+        f.setPointSize(14);
+        f.setBold(true);
+        f.setUnderline(true);
+        dialog->setCurrentFont(f);
+        auto* color = dialog->findChild<QComboBox*>("colorCombo");
+        ASSERT_NE(color, nullptr);
+        color->setCurrentIndex(color->findText("Red"));
+        dialog->accept();
+    };
+    // Nothing selected: only what is typed next.
+    WhenModalOpens(choose);
+    Action("Font1")->trigger();
+    Type("XYZ");
+    QTextCursor c(edit_->document());
+    c.setPosition(2);
+    EXPECT_FALSE(c.charFormat().fontWeight() >= QFont::Bold);
+    c.setPosition(5);
+    EXPECT_TRUE(c.charFormat().fontWeight() >= QFont::Bold);
+    EXPECT_EQ(c.charFormat().foreground().color(), QColor(Qt::red));
+    EXPECT_EQ(c.charFormat().fontPointSize(), 14);
+
+    // A selection takes the font.
+    QTextCursor sel(edit_->document());
+    sel.setPosition(0);
+    sel.setPosition(1, QTextCursor::KeepAnchor);
+    edit_->setTextCursor(sel);
+    WhenModalOpens(choose);
+    Action("Font1")->trigger();
+    c.setPosition(1);
+    EXPECT_TRUE(c.charFormat().fontUnderline());
+    c.setPosition(2);
+    EXPECT_FALSE(c.charFormat().fontUnderline());
+}
+
+// --- Save As ---------------------------------------------------------------------------------
+
+class SaveTest : public WindowTest {
+protected:
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+};
+
+TEST_F(SaveTest, CancelWritesNothing)
+{
+    Type("abc");
+    AnswerSaveDialog("");
+    Action("SaveAs1")->trigger();
+    EXPECT_TRUE(QDir(dir_.path()).isEmpty());
+    EXPECT_TRUE(TForm1Inspector::SaveName(*form_).isEmpty());
+}
+
+TEST_F(SaveTest, NameRulesAndTheWrittenFile)
+{
+    Type("Hello ābols 😀 {\\rtf}");
+    edit_->SetModified(true);
+    AnswerSaveDialog(Path("test"));
+    Action("SaveAs1")->trigger();
+    EXPECT_TRUE(QFile::exists(Path("test.rtf")));
+    EXPECT_EQ(TForm1Inspector::SaveName(*form_), Path("test"));
+    EXPECT_FALSE(edit_->Modified());
+    const RtfDocument doc = ReadRtf(ReadAll(Path("test.rtf")).toStdString());
+    ASSERT_EQ(doc.paragraphs.size(), 1u);
+    ASSERT_EQ(doc.paragraphs[0].size(), 1u);
+    EXPECT_EQ(QString::fromStdU16String(doc.paragraphs[0][0].text), "Hello ābols 😀 {\\rtf}");
+    EXPECT_EQ(doc.paragraphs[0][0].format.family, u"Courier New");
+    EXPECT_EQ(doc.paragraphs[0][0].format.charset, 186);
+    EXPECT_EQ(doc.paragraphs[0][0].format.halfPoints, 16);
+
+    AnswerSaveDialog(Path("notes.RTF"));
+    Action("SaveAs1")->trigger();
+    EXPECT_TRUE(QFile::exists(Path("notes.RTF")));
+    EXPECT_FALSE(QFile::exists(Path("notes.RTF.rtf")));
+    EXPECT_EQ(WithRtfExtension("a.rtf"), "a.rtf");
+    EXPECT_EQ(WithRtfExtension("a.rtf.txt"), "a.rtf.txt.rtf");
+}
+
+TEST_F(SaveTest, ReplacingAnExistingFileAsksFirst)
+{
+    WriteAll(Path("old.rtf"), "earlier file");
+    Type("new text");
+    QString question;
+    const auto answer = [&](QMessageBox::StandardButton button) {
+        WhenModalOpens([&question, button](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            question = box->text();
+            box->button(button)->click();
+        }, nullptr);
+    };
+    AnswerSaveDialog(Path("old"));
+    // The question comes after the save dialog has closed.
+    QTimer::singleShot(0, [&] { answer(QMessageBox::No); });
+    Action("SaveAs1")->trigger();
+    EXPECT_EQ(question, "\"old.rtf\" already exists. Do you want to replace it?");
+    EXPECT_EQ(ReadAll(Path("old.rtf")), "earlier file");
+
+    question.clear();
+    AnswerSaveDialog(Path("old"));
+    QTimer::singleShot(0, [&] { answer(QMessageBox::Yes); });
+    Action("SaveAs1")->trigger();
+    EXPECT_FALSE(question.isEmpty());
+    EXPECT_TRUE(ReadAll(Path("old.rtf")).startsWith("{\\rtf1"));
+}
+
+TEST_F(SaveTest, AFailedSaveIsShownAndLosesNothing)
+{
+    // A path through a regular file cannot be created, not even by root.
+    WriteAll(Path("plain"), "not a folder");
+    WriteAll(Path("keep.rtf"), "kept");
+    Type("precious");
+    edit_->SetModified(true);
+    const QString html = edit_->toHtml();
+    QString shown;
+    AnswerSaveDialog(Path("plain/inside"));
+    // The error reaches the loop's standard error display, which shows it and goes on.
+    WhenModalOpens([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            shown = box->text();
+            box->accept();
+        }
+    }, nullptr);
+    // Deliver the trigger as the loop would: from an event.
+    QTimer::singleShot(0, Action("SaveAs1"), &QAction::trigger);
+    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
+    EXPECT_TRUE(shown.startsWith("Cannot save \"inside.rtf\": ")) << shown.toStdString();
+    EXPECT_EQ(TForm1Inspector::SaveName(*form_), Path("plain/inside"));
+    EXPECT_EQ(edit_->toHtml(), html);
+    EXPECT_TRUE(edit_->Modified());
+    EXPECT_EQ(ReadAll(Path("plain")), "not a folder");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no stray temporary file";
+    // The program goes on.
+    Reactivate();
+    Key(Qt::Key_K);
+    EXPECT_EQ(Text(), "p|23(|0|_|5");
+}
+
+// --- About window and start-up --------------------------------------------------------------
+
+TEST_F(WindowTest, AboutIsModalAndTheSameWindowEveryTime)
+{
+    QWidget* seen[2] = {};
+    for (QWidget*& s : seen) {
+        WhenModalOpens([&s, this](QWidget* modal) {
+            s = modal;
+            // While it is open the main window takes no input.
+            EXPECT_EQ(modal->windowModality(), Qt::ApplicationModal);
+            auto* memo = modal->findChild<QPlainTextEdit*>("Memo1");
+            EXPECT_TRUE(memo->isReadOnly());
+            QTest::keyClicks(memo, "edit");
+            EXPECT_FALSE(memo->toPlainText().contains("edit"));
+            QTest::keyClick(modal, Qt::Key_U, Qt::AltModifier);
+        }, form_.get());
+        Action("Help1")->trigger();
+    }
+    EXPECT_EQ(seen[0], about);
+    EXPECT_EQ(seen[1], about);
+    EXPECT_FALSE(about->isVisible());
+    EXPECT_EQ(about->ModalResult(), mrOk);
+
+    WhenModalOpens([](QWidget* modal) { modal->close(); }, form_.get());
+    EXPECT_EQ(about->ShowModal(), mrCancel) << "the caption bar's close button cancels";
+}
+
+TEST(AboutWindow, LayoutAndTexts)
+{
+    Tabout window(nullptr);
+    window.show();
+    EXPECT_EQ(window.windowTitle(), "About Zimbrots v0.0.0.1");
+    EXPECT_EQ(window.centralWidget()->size(), QSize(307, 246));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    const std::pair<const char*, const char*> captions[] = {
+        {"Label2", "Versija:"}, {"Label3", "Zimbrots v0.0.0.1"}, {"Label4", "Pielietojums:"},
+        {"Label1", "Zimbrots teksta pārveidošanai hakeru rakstībā."}, {"Label5", "Tapšanas vēsture:"}};
+    for (const auto& [name, caption] : captions)
+        EXPECT_EQ(window.findChild<QLabel*>(name)->text(), caption) << name;
+    EXPECT_TRUE(window.findChild<QLabel*>("Label3")->font().bold());
+    auto* credit = window.findChild<QLabel*>("Label6");
+    EXPECT_TRUE(credit->font().bold() && credit->font().italic());
+    EXPECT_EQ(credit->font().family(), "Verdana");
+    EXPECT_TRUE(credit->text().contains("2026"));
+    EXPECT_EQ(window.findChild<QPushButton*>("BitBtn1")->text(), "&Understood?");
+    EXPECT_EQ(window.findChild<QPushButton*>("BitBtn1")->geometry(), QRect(8, 216, 289, 25));
+
+    const QStringList lines = window.findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 19);
+    for (int k = 0; k < lines.size(); ++k) {
+        if (k == 5 || k == 16) {
+            EXPECT_TRUE(lines[k].isEmpty()) << "line " << k + 1;
+        } else {
+            EXPECT_GE(lines[k].size(), 4) << "line " << k + 1;
+            EXPECT_LE(lines[k].size(), 55) << "line " << k + 1;
+        }
+    }
+}
+
+struct StartUpFailure : ::testing::TestWithParam<bool> {};
+
+TEST_P(StartUpFailure, IsReportedAndTheEntryReturnsZero)
+{
+    const bool platformException = GetParam();
+    QString shown = "not shown";
+    WhenModalOpens([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        box->accept();
+    });
+    const int status = WinMain([platformException] {
+        if (platformException)
+            throw Exception("The window could not be built.");
+        throw 42;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(shown, platformException ? "The window could not be built." : "");
+}
+INSTANTIATE_TEST_SUITE_P(Both, StartUpFailure, ::testing::Bool());
+
+TEST(StartUp, ClosingTheMainWindowEndsTheLoopWithZero)
+{
+    TForm1* main = nullptr;
+    QTimer::singleShot(100, [&] {
+        ASSERT_NE(main, nullptr);
+        EXPECT_TRUE(main->isVisible());
+        main->close();
+    });
+    // The forms stay with the application object until it ends.
+    const int status = WinMain([&] { Application->CreateForm(main); });
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(main->isVisible());
+}
+
+}  // namespace

@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
-exec build/default/cli/zimbrots-convert "$@"
+exec build/default/app/zimbrots "$@"

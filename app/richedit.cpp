@@ -21,11 +21,25 @@ TFontPitch PitchFromName(const QString& name)
 
 namespace {
 
+// Line breaks as the document takes them: CR LF, CR and LF each become one break.
 QString FromCrLf(const QString& text)
 {
-    QString lines = text;
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (!text.contains(QLatin1Char('\r')))
+        return text;
+    QString lines(text.size(), Qt::Uninitialized);
+    QChar* out = lines.data();
+    const QChar* in = text.constData();
+    const QChar* end = in + text.size();
+    for (; in != end; ++in) {
+        if (*in == QLatin1Char('\r')) {
+            *out++ = QLatin1Char('\n');
+            if (in + 1 != end && in[1] == QLatin1Char('\n'))
+                ++in;
+        } else {
+            *out++ = *in;
+        }
+    }
+    lines.truncate(out - lines.constData());
     return lines;
 }
 
@@ -81,8 +95,10 @@ void TRichEditLines::SetText(const QString& text)
         lines.chop(1);
     QTextCursor cursor(edit_.document());
     cursor.beginEditBlock();
-    cursor.select(QTextCursor::Document);
-    cursor.removeSelectedText();
+    if (!edit_.document()->isEmpty()) {
+        cursor.select(QTextCursor::Document);
+        cursor.removeSelectedText();
+    }
     cursor.setBlockCharFormat(edit_.BaseFormat());
     cursor.insertText(lines, edit_.BaseFormat());
     cursor.endEditBlock();

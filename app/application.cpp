@@ -13,8 +13,8 @@ TApplication* Application = nullptr;
 
 namespace {
 
-// The message loop's standard error display: an exception that a handler lets escape is
-// shown, and the loop goes on.
+// The last line of the standard error display, for an exception thrown from code that does
+// not dispatch through TForm::Dispatch: better shown than ending the program.
 class GuardedApplication : public QApplication {
 public:
     using QApplication::QApplication;
@@ -23,24 +23,11 @@ public:
     {
         try {
             return QApplication::notify(receiver, event);
-        } catch (const Exception& exception) {
-            ShowLater(exception);
-        } catch (const std::exception& exception) {
-            ShowLater(Exception(QString::fromLocal8Bit(exception.what())));
         } catch (...) {
-            ShowLater(Exception(QString()));
+            const std::exception_ptr escaped = std::current_exception();
+            QTimer::singleShot(0, qApp, [escaped] { ShowEscapedException(escaped); });
         }
         return false;
-    }
-
-private:
-    static void ShowLater(const Exception& exception)
-    {
-        // Shown from the loop itself, not from inside the event that failed.
-        QTimer::singleShot(0, qApp, [exception] {
-            if (Application)
-                Application->ShowException(exception);
-        });
     }
 };
 
@@ -89,6 +76,23 @@ int TApplication::Run()
     // window is a tool window and never open while the main one can be closed.
     mainForm_->show();
     return QApplication::exec();
+}
+
+void ShowEscapedException(std::exception_ptr escaped)
+{
+    if (!Application)
+        return;
+    try {
+        std::rethrow_exception(escaped);
+    } catch (const Exception& exception) {
+        Application->ShowException(exception);
+    } catch (const std::bad_alloc&) {
+        Application->ShowException(Exception(QStringLiteral("There is not enough memory to finish this command.")));
+    } catch (const std::exception& exception) {
+        Application->ShowException(Exception(QString::fromLocal8Bit(exception.what())));
+    } catch (...) {
+        Application->ShowException(Exception(QString()));
+    }
 }
 
 void TApplication::ShowException(const Exception& exception)

@@ -3,10 +3,14 @@
 
 #include <QMainWindow>
 #include <QPushButton>
+#include <exception>
 
 enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 
 class QEventLoop;
+
+// The standard error display for an exception of any kind.
+void ShowEscapedException(std::exception_ptr escaped);
 
 class TForm : public QMainWindow {
     Q_OBJECT
@@ -41,6 +45,19 @@ public:
     void SetClientHeight(int height) { clientHeight_ = height; }
 
 protected:
+    // Runs a command as the message loop does: an exception that escapes it is shown by the
+    // standard error display and the program goes on. Caught here, at the edge of our code,
+    // because Qt's widget libraries are built without exception support and cannot unwind.
+    template <typename Command>
+    void Dispatch(Command&& command)
+    {
+        try {
+            command();
+        } catch (...) {
+            ShowEscapedException(std::current_exception());
+        }
+    }
+
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

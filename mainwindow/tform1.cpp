@@ -22,49 +22,61 @@ QString WithRtfExtension(const QString& name)
 
 void TForm1::Exit1Click() { Halt(1); }
 
-void TForm1::BitBtn3Click() { RichEdit1->Clear(); }
+void TForm1::BitBtn3Click() { Dispatch([this] { RichEdit1->Clear(); }); }
 
 void TForm1::BitBtn1Click()
 {
-    // A long text takes a moment: say so with the cursor.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    TRichEditLines* lines = RichEdit1->Lines();
-    lines->BeginUpdate();  // one step of undo brings the text and its fonts back
-    WorkText = lines->GetText().toStdU16String();
-    lines->Clear();
-    ConvertToHacker(WorkText);
-    lines->SetText(QString::fromStdU16String(WorkText));
-    lines->EndUpdate();
-    QApplication::restoreOverrideCursor();
+    Dispatch([this] {
+        // A long text takes a moment: say so with the cursor.
+        struct BusyCursor {
+            BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+            ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+        } busy;
+        TRichEditLines* lines = RichEdit1->Lines();
+        lines->BeginUpdate();  // one step of undo brings the text and its fonts back
+        struct EndUpdate {
+            TRichEditLines* lines;
+            ~EndUpdate() { lines->EndUpdate(); }
+        } endUpdate{lines};
+        WorkText = lines->GetText().toStdU16String();
+        lines->Clear();
+        ConvertToHacker(WorkText);
+        lines->SetText(QString::fromStdU16String(WorkText));
+    });
 }
 
-void TForm1::Help1Click() { about->ShowModal(); }
+void TForm1::Help1Click() { Dispatch([] { about->ShowModal(); }); }
 
-void TForm1::Save1Click() { SaveDialog1->SetFileName(QStringLiteral("kaka")); }
+void TForm1::Save1Click() { Dispatch([this] { SaveDialog1->SetFileName(QStringLiteral("kaka")); }); }
 
 void TForm1::SaveAs1Click()
 {
-    SaveDialog1->SetFileName(QStringLiteral("kaka"));
-    if (!SaveDialog1->Execute())
-        return;
-    SaveName = SaveDialog1->FileName();
-    const QString target = WithRtfExtension(SaveName);
-    if (QFileInfo::exists(target) &&
-        MessageDlgYesNo(QStringLiteral("\"%1\" already exists. Do you want to replace it?").arg(QFileInfo(target).fileName())) != mrYes)
-        return;
-    RichEdit1->Lines()->SaveToFile(target);
-    RichEdit1->SetModified(false);
+    Dispatch([this] {
+        SaveDialog1->SetFileName(QStringLiteral("kaka"));
+        if (!SaveDialog1->Execute())
+            return;
+        SaveName = SaveDialog1->FileName();
+        const QString target = WithRtfExtension(SaveName);
+        if (QFileInfo::exists(target) &&
+            MessageDlgYesNo(QStringLiteral("\"%1\" already exists. Do you want to replace it?")
+                                .arg(QFileInfo(target).fileName())) != mrYes)
+            return;
+        RichEdit1->Lines()->SaveToFile(target);
+        RichEdit1->SetModified(false);
+    });
 }
 
 void TForm1::Font1Click()
 {
-    FontDialog1->SetFont(RichEdit1->Font());
-    if (!FontDialog1->Execute())
-        return;
-    RichEdit1->SelAttributes()->Assign(FontDialog1->Font());
+    Dispatch([this] {
+        FontDialog1->SetFont(RichEdit1->Font());
+        if (!FontDialog1->Execute())
+            return;
+        RichEdit1->SelAttributes()->Assign(FontDialog1->Font());
+    });
 }
 
-void TForm1::Cut1Click() { RichEdit1->CutToClipboard(); }
-void TForm1::Copy1Click() { RichEdit1->CopyToClipboard(); }
-void TForm1::Paste1Click() { RichEdit1->PasteFromClipboard(); }
-void TForm1::SelectAll1Click() { RichEdit1->SelectAll(); }
+void TForm1::Cut1Click() { Dispatch([this] { RichEdit1->CutToClipboard(); }); }
+void TForm1::Copy1Click() { Dispatch([this] { RichEdit1->CopyToClipboard(); }); }
+void TForm1::Paste1Click() { Dispatch([this] { RichEdit1->PasteFromClipboard(); }); }
+void TForm1::SelectAll1Click() { Dispatch([this] { RichEdit1->SelectAll(); }); }

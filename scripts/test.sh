@@ -6,3 +6,7 @@ scripts/install-deps.sh test
 cmake --preset ci
 cmake --build --preset ci
 ctest --preset ci
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan

@@ -54,6 +54,7 @@ wait_status() {  # waits up to 10 s for the program to end; sets status
   for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$app" 2>/dev/null && { echo "the program did not end"; kill "$app"; }
   wait "$app"; status=$?; app=""
+  [ "$status" -le 1 ] || { echo "the program's messages:"; tail -n 40 "$work/stderr"; }
 }
 
 start
@@ -69,7 +70,7 @@ max=$(sed -n 's/.*maximum size: //p' <<<"$hints")
 check "not resizable ($min / $max)" test -n "$min" -a "$min" = "$max"
 import -window root "$artefacts/main-window.png"
 
-xdotool type --delay 30 'Labdien, Žūžū!'
+xdotool type --delay 80 'Labdien, Žūžū!'
 sleep 0.3
 xdotool key ctrl+k ctrl+a ctrl+c
 sleep 0.5

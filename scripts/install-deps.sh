@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
-test_packages=(libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
+test_packages=(clang libclang-rt-14-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
                desktop-file-utils appstream libreoffice-writer-nogui perl file)
 
 packages=("${build_packages[@]}")

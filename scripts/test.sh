@@ -10,3 +10,7 @@ ctest --preset ci
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan
+# libFuzzer targets, each for a bounded time.
+cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++
+cmake --build build/fuzz
+ctest --test-dir build/fuzz --output-on-failure

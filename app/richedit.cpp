@@ -10,6 +10,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <cerrno>
+#include <cstring>
+
 TFontPitch PitchFromName(const QString& name)
 {
     if (name == QLatin1String("fpFixed"))
@@ -146,15 +149,22 @@ void TRichEditLines::SaveToFile(const QString& name) const
     const auto fail = [&name](const QString& reason) {
         throw Exception(QStringLiteral("Cannot save \"%1\": %2").arg(QFileInfo(name).fileName(), reason));
     };
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a full disk is reported by the write itself, with its reason.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(file.errorString());
+    // Qt words a failed write as "Unknown error": the system's own reason says more.
+    const auto systemReason = [&file] {
+        return errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+    };
+    errno = 0;
     if (file.write(rtf.data(), qint64(rtf.size())) != qint64(rtf.size())) {
-        const QString reason = file.errorString();
+        const QString reason = systemReason();
         file.cancelWriting();
         fail(reason);
     }
+    errno = 0;
     if (!file.commit())
-        fail(file.errorString());
+        fail(systemReason());
 }
 
 void TTextAttributes::Assign(const TFont& font)

@@ -1,4 +1,6 @@
 // Runs the built zimbrots-convert on files and pipes.
+#include "conversion/convert.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +9,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <iostream>
 
 namespace {
 
@@ -125,6 +129,64 @@ TEST_F(CliTest, ClosedOutputEndsQuietlyAndFullDiskFails)
     r = Shell("printf 'Hello' | \"$CONVERT\" > /dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "zimbrots-convert: cannot write to standard output: No space left on device\n");
+}
+
+// Size of the converted output of `yes LINE | head -c size`.
+long ExpectedSize(long size)
+{
+    const std::string line = "Labdien, Žūžū! ābols 😀\n";
+    const std::string converted = "|_4bd|3|\\|, 2|-||_||_|2|-||_||_|! 44b0|_5 😀\n";
+    const long whole = size / long(line.size());
+    long rest = size % long(line.size());
+    // The cut line converts as far as it goes; the cut falls after "Labdien" here or later.
+    std::string tail = line.substr(0, std::size_t(rest));
+    Utf8StreamConverter c;
+    std::string out;
+    c.Convert(tail, out);
+    c.Finish(out);
+    return whole * long(converted.size()) + long(out.size());
+}
+
+// Peak memory, in KiB, of the largest process that a shell line starts. Measured from a fresh
+// child, so that no earlier run counts.
+long PeakKiB(const std::string& line)
+{
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipeEnds[0]);
+        long peak = -1;
+        if (std::system(("bash -c \"" + line + "\"").c_str()) == 0) {
+            struct rusage usage {};
+            ::getrusage(RUSAGE_CHILDREN, &usage);
+            peak = usage.ru_maxrss;
+        }
+        (void)!::write(pipeEnds[1], &peak, sizeof peak);
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    long peak = -1;
+    (void)!::read(pipeEnds[0], &peak, sizeof peak);
+    ::close(pipeEnds[0]);
+    ::waitpid(pid, nullptr, 0);
+    return peak;
+}
+
+TEST(CliMemory, StaysFlatFor100MiB)
+{
+    const auto peakFor = [](long mebibytes) {
+        return PeakKiB("yes 'Labdien, Žūžū! ābols 😀' | head -c " + std::to_string(mebibytes << 20) + " | '" ZIMBROTS_CONVERT
+                       "' | wc -c | grep -qx " + std::to_string(ExpectedSize(mebibytes << 20)));
+    };
+    const long small = peakFor(1);
+    const long large = peakFor(100);
+    std::cout << "peak RSS converting 1 MiB: " << small << " KiB, 100 MiB: " << large << " KiB\n";
+    RecordProperty("peak_rss_100MiB_kib", std::to_string(large));
+    ASSERT_GT(small, 0) << "the 1 MiB run failed";
+    ASSERT_GT(large, 0) << "the 100 MiB run failed";
+    EXPECT_LT(large, small + 8 * 1024) << "memory grows with the input";
 }
 
 }  // namespace

@@ -177,19 +177,6 @@ void TTextAttributes::Assign(const TFont& font)
         edit_.setCurrentCharFormat(format);
 }
 
-TFont TTextAttributes::Get() const
-{
-    const QTextCharFormat format = edit_.currentCharFormat();
-    TFont font = edit_.Font();
-    font.font = format.font();
-    if (format.foreground().style() != Qt::NoBrush)
-        font.color = format.foreground().color();
-    if (format.hasProperty(CharsetProperty))
-        font.charset = format.intProperty(CharsetProperty);
-    font.pitch = format.fontFixedPitch() ? fpFixed : fpDefault;
-    return font;
-}
-
 TRichEdit::TRichEdit(QWidget* parent) : QTextEdit(parent), lines_(*this), selAttributes_(*this)
 {
     setAcceptRichText(true);

@@ -36,7 +36,6 @@ public:
     explicit TTextAttributes(TRichEdit& edit) : edit_(edit) {}
     // Sets the selection's font, or with no selection, the font of what is typed next.
     void Assign(const TFont& font);
-    TFont Get() const;
 
 private:
     TRichEdit& edit_;

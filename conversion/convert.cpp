@@ -95,6 +95,15 @@ static_assert([] {
     return true;
 }());
 
+// The replacements widened once, for the UTF-16 pass.
+constexpr auto Utf16Replacements = [] {
+    std::array<std::array<char16_t, MaxReplacementLength>, HackerTable.size()> wide{};
+    for (std::size_t r = 0; r < HackerTable.size(); ++r)
+        for (std::size_t k = 0; k < HackerTable[r].replacement.size(); ++k)
+            wide[r][k] = static_cast<char16_t>(HackerTable[r].replacement[k]);
+    return wide;
+}();
+
 inline char* PutSlot(char* out, const Slot& slot)
 {
     std::memcpy(out, &slot.bytes, sizeof slot.bytes);
@@ -253,12 +262,10 @@ std::u16string ConvertUtf16(std::u16string_view text)
                 continue;
             }
         }
-        if (row == NoRow) {
+        if (row == NoRow)
             out.push_back(c);
-        } else {
-            for (char r : HackerTable[row].replacement)
-                out.push_back(static_cast<char16_t>(r));
-        }
+        else
+            out.append(Utf16Replacements[row].data(), HackerTable[row].replacement.size());
     }
     return out;
 }
@@ -322,10 +329,6 @@ void Utf8StreamConverter::Convert(std::string_view piece, std::string& out)
 
 void Utf8StreamConverter::Finish(std::string& out)
 {
-    const std::size_t held = heldSize_;
-    heldSize_ = 0;
-    std::size_t consumed = 0;
-    AppendWith(out, held * 4, [&](char* dest) {
-        return ConvertUtf8Block(reinterpret_cast<const unsigned char*>(held_), held, true, consumed, dest);
-    });
+    const std::string held(held_, heldSize_);
+    ConvertJoined(held, true, out);  // final: nothing is held back again
 }

@@ -98,11 +98,8 @@ void TRichEditLines::SetText(const QString& text)
         lines.chop(1);
     QTextCursor cursor(edit_.document());
     cursor.beginEditBlock();
-    if (!edit_.document()->isEmpty()) {
-        cursor.select(QTextCursor::Document);
-        cursor.removeSelectedText();
-    }
-    cursor.setBlockCharFormat(edit_.BaseFormat());
+    if (!edit_.document()->isEmpty())
+        edit_.Clear();
     cursor.insertText(lines, edit_.BaseFormat());
     cursor.endEditBlock();
 }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QSaveFile>
+#include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -44,6 +45,23 @@ QString FromCrLf(const QString& text)
     }
     lines.truncate(out - lines.constData());
     return lines;
+}
+
+// Where a line may break: white space, but not the no-break spaces.
+bool IsBreak(QChar c)
+{
+    return c.isSpace() && c != QChar(0x00A0) && c != QChar(0x2007) && c != QChar(0x202F);
+}
+
+bool HasRunLongerThan(const QString& text, int limit)
+{
+    int run = 0;
+    for (const QChar c : text) {
+        run = IsBreak(c) ? 0 : run + 1;
+        if (run > limit)
+            return true;
+    }
+    return false;
 }
 
 QTextCharFormat FormatOf(const TFont& font)
@@ -178,6 +196,46 @@ TRichEdit::TRichEdit(QWidget* parent) : QTextEdit(parent), lines_(*this), selAtt
 {
     setAcceptRichText(true);
     setLineWrapMode(QTextEdit::WidgetWidth);
+    // Before the document lays the change out, so that an overlong word is never wrapped at
+    // word boundaries.
+    connect(document(), &QTextDocument::contentsChange, this, &TRichEdit::CheckWrapping);
+}
+
+void TRichEdit::CheckWrapping(int position, int removed, int added)
+{
+    if (wrapsAnywhere_) {
+        // Only a removal can end the last long run; look once the editing has settled.
+        if (removed > 0 && !recheckPending_) {
+            recheckPending_ = true;
+            QTimer::singleShot(0, this, &TRichEdit::RecheckWrapping);
+        }
+        return;
+    }
+    if (added <= 0)
+        return;
+    // The added text and enough on either side to see a run it lengthens.
+    QTextCursor cursor(document());
+    const int end = document()->characterCount() - 1;
+    cursor.setPosition(qBound(0, position - LongestWrappedWord, end));
+    cursor.setPosition(qBound(0, position + added + LongestWrappedWord, end), QTextCursor::KeepAnchor);
+    if (HasRunLongerThan(cursor.selectedText(), LongestWrappedWord))
+        SetWrapsAnywhere(true);
+}
+
+void TRichEdit::RecheckWrapping()
+{
+    recheckPending_ = false;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.length() > LongestWrappedWord && HasRunLongerThan(block.text(), LongestWrappedWord))
+            return;
+    }
+    SetWrapsAnywhere(false);
+}
+
+void TRichEdit::SetWrapsAnywhere(bool anywhere)
+{
+    wrapsAnywhere_ = anywhere;
+    setWordWrapMode(anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 void TRichEdit::Clear()

@@ -75,10 +75,23 @@ public:
     QColor FontColor() const { return color_; }
     void SetFontColor(const QColor& color);
 
+    // Longest run of characters without a break that is still wrapped at word boundaries.
+    static constexpr int LongestWrappedWord = 1024;
+    // True while some line of the text is longer than that without a break: then lines wrap
+    // anywhere, since Qt rescans an overlong word for every line it fills, which freezes the
+    // editor on a pasted text of megabytes without spaces.
+    bool WrapsAnywhere() const { return wrapsAnywhere_; }
+
 protected:
     bool event(QEvent* event) override;
 
 private:
+    void CheckWrapping(int position, int removed, int added);
+    void RecheckWrapping();
+    void SetWrapsAnywhere(bool anywhere);
+
+    bool wrapsAnywhere_ = false;
+    bool recheckPending_ = false;
     TRichEditLines lines_;
     TTextAttributes selAttributes_;
     int charset_ = DEFAULT_CHARSET;

@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <cstdlib>
 
 namespace {
@@ -65,6 +66,27 @@ void BM_Convert(benchmark::State& state)
     state.SetBytesProcessed(std::int64_t(state.iterations()) * state.range(0));
 }
 BENCHMARK(BM_Convert)->Arg(1 << 20)->Arg(20 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Pasting through the Edit menu: lines, and the same size as one word without a space, which
+// the editor wraps anywhere rather than at words.
+void BM_Paste(benchmark::State& state)
+{
+    Window window;
+    const QString text = state.range(1) ? LatvianText(state.range(0))
+                                        : QStringLiteral("Labdien,Žūžū!").repeated(state.range(0) / 17);
+    QApplication::clipboard()->setText(text);
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.edit->Clear();
+        QApplication::processEvents();
+        state.ResumeTiming();
+        window.form->Paste1Click();
+        QApplication::processEvents();
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_Paste)->ArgNames({"bytes", "lines"})->Args({1 << 20, 1})->Args({1 << 20, 0})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

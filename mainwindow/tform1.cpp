@@ -9,6 +9,18 @@
 
 TForm1* Form1 = nullptr;
 
+namespace {
+
+// A long text takes a moment: say so with the cursor.
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace
+
 TForm1::TForm1(QWidget* owner) : TForm(owner) { setupUi(this); }
 
 TForm1::~TForm1() = default;
@@ -27,11 +39,7 @@ void TForm1::BitBtn3Click() { Dispatch([this] { RichEdit1->Clear(); }); }
 void TForm1::BitBtn1Click()
 {
     Dispatch([this] {
-        // A long text takes a moment: say so with the cursor.
-        struct BusyCursor {
-            BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-            ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-        } busy;
+        BusyCursor busy;
         TRichEditLines* lines = RichEdit1->Lines();
         lines->BeginUpdate();  // one step of undo brings the text and its fonts back
         struct EndUpdate {
@@ -78,5 +86,11 @@ void TForm1::Font1Click()
 
 void TForm1::Cut1Click() { Dispatch([this] { RichEdit1->CutToClipboard(); }); }
 void TForm1::Copy1Click() { Dispatch([this] { RichEdit1->CopyToClipboard(); }); }
-void TForm1::Paste1Click() { Dispatch([this] { RichEdit1->PasteFromClipboard(); }); }
+void TForm1::Paste1Click()
+{
+    Dispatch([this] {
+        BusyCursor busy;
+        RichEdit1->PasteFromClipboard();
+    });
+}
 void TForm1::SelectAll1Click() { Dispatch([this] { RichEdit1->SelectAll(); }); }

@@ -39,6 +39,7 @@ inline RtfDocument ReadRtf(const std::string& rtf)
     doc.paragraphs.emplace_back();
     bool started = false;
 
+    RtfCharFormat f;  // reused, so that a character costs no allocation
     auto put = [&](char16_t c) {
         State& s = stack.back();
         if (s.destination == State::FontTable) {
@@ -52,7 +53,7 @@ inline RtfDocument ReadRtf(const std::string& rtf)
         }
         if (s.destination == State::ColorTable)
             return;
-        RtfCharFormat f = s.format;
+        f = s.format;
         const RtfCharFormat& face = fonts[s.font];
         f.family = face.family;
         f.charset = face.charset;

@@ -241,6 +241,43 @@ TEST_F(WindowTest, ConvertKeepsCharactersOutsideTheCodePageAndLineBreaks)
     EXPECT_EQ(Text(), "44b0|_5\n\n2|-||_||_|2|-||_||_|");
 }
 
+// Qt wraps a word longer than a line by rescanning the rest of it for every line, which
+// freezes the editor on megabytes without a space; such text wraps anywhere instead.
+TEST_F(WindowTest, AWordTooLongToWrapAtItsEndsWrapsAnywhereWhileItIsThere)
+{
+    const int limit = TRichEdit::LongestWrappedWord;
+    const auto anywhere = [this] { return edit_->wordWrapMode() == QTextOption::WrapAnywhere; };
+    ASSERT_FALSE(anywhere());
+
+    edit_->Lines()->SetText("vārds " + QString(limit, 'x') + " beigas");
+    EXPECT_FALSE(anywhere()) << "a word of exactly the limit still wraps at words";
+    QTextCursor cursor(edit_->document());
+    cursor.setPosition(6);
+    edit_->setTextCursor(cursor);
+    Type("y");
+    EXPECT_TRUE(anywhere()) << "typing one more letter onto the word";
+    Key(Qt::Key_Backspace, Qt::NoModifier);
+    QApplication::processEvents();
+    EXPECT_FALSE(anywhere()) << "the word is short enough again";
+
+    QApplication::clipboard()->setText(QString(limit / 2 + 1, 'a') + QChar(0xA0) + QString(limit / 2, 'b'));
+    Key(Qt::Key_V);
+    EXPECT_TRUE(anywhere()) << "a no-break space does not end a word";
+    Button("BitBtn3")->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(anywhere()) << "after Clear";
+    edit_->undo();
+    EXPECT_TRUE(anywhere()) << "Undo brings the long word back";
+
+    // Convert lengthens words: 300 m become 1200 characters.
+    edit_->Lines()->SetText(QString(300, 'm'));
+    QApplication::processEvents();
+    EXPECT_FALSE(anywhere());
+    Button("BitBtn1")->click();
+    EXPECT_TRUE(anywhere());
+    EXPECT_EQ(Text(), QString("|\\/|").repeated(300));
+}
+
 TEST_F(WindowTest, ConvertAndClearAreEachOneUndoStepThatBringsBackFonts)
 {
     Type("Sveiki ");

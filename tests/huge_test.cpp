@@ -1,0 +1,161 @@
+// Texts of megabytes pasted into the main window, converted and saved, offscreen: each must
+// finish and lose nothing. The peak memory is reported as a multiple of the text's size.
+#include "about/tabout.h"
+#include "app/richedit.h"
+#include "conversion/convert.h"
+#include "gui_support.h"
+#include "mainwindow/tform1.h"
+#include "rtf_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace {
+
+// A field of /proc/self/status in KiB.
+long StatusKiB(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stol(line.substr(field.size() + 1));
+    }
+    return -1;
+}
+
+// Starts counting the peak afresh from the present size.
+bool ResetPeak()
+{
+    std::ofstream clearRefs("/proc/self/clear_refs");
+    clearRefs << "5";
+    clearRefs.close();
+    return bool(clearRefs);
+}
+
+constexpr bool Sanitized =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#else
+    false;
+#endif
+
+class HugeText : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form_ = std::make_unique<TForm1>(nullptr);
+        aboutForm_ = std::make_unique<Tabout>(nullptr);
+        Form1 = form_.get();
+        about = aboutForm_.get();
+        edit_ = form_->findChild<TRichEdit*>("RichEdit1");
+        form_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    }
+    void TearDown() override
+    {
+        about = nullptr;
+        Form1 = nullptr;
+    }
+
+    // Pastes, converts and saves as a user would, checking the text at each step.
+    // Fails when the memory above the idle window exceeds limit times the text's UTF-8 size.
+    void PasteConvertSave(const QString& text, double limit)
+    {
+        QApplication::clipboard()->setText(text);
+        ASSERT_TRUE(ResetPeak());
+        const long idleKiB = StatusKiB("VmRSS");
+        QElapsedTimer clock;
+        clock.start();
+
+        form_->Paste1Click();
+        QApplication::processEvents();
+        const qint64 pasted = clock.elapsed();
+        ASSERT_EQ(edit_->toPlainText().size(), text.size());
+        ASSERT_TRUE(edit_->toPlainText() == text) << "the pasted text differs";
+
+        clock.restart();
+        form_->BitBtn1Click();
+        QApplication::processEvents();
+        const qint64 converted = clock.elapsed();
+        const QString expected = QString::fromStdU16String(ConvertUtf16(text.toStdU16String()));
+        ASSERT_TRUE(edit_->toPlainText() == expected) << "the converted text differs";
+
+        QTemporaryDir dir;
+        const QString name = dir.filePath("huge");
+        WhenModalOpens([name](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        clock.restart();
+        form_->SaveAs1Click();
+        const qint64 saved = clock.elapsed();
+        const long peakKiB = StatusKiB("VmHWM");
+
+        clock.restart();
+        QFile file(name + ".rtf");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "nothing was saved";
+        const RtfDocument doc = ReadRtf(file.readAll().toStdString());
+        std::u16string read;
+        for (std::size_t i = 0; i < doc.paragraphs.size(); ++i) {
+            if (i > 0)
+                read += u'\n';
+            for (const RtfRun& run : doc.paragraphs[i])
+                read += run.text;
+        }
+        EXPECT_TRUE(read == expected.toStdU16String()) << "the saved file differs";
+        EXPECT_FALSE(edit_->Modified());
+        const qint64 checked = clock.elapsed();
+
+        const double textMiB = text.toUtf8().size() / 1048576.0;
+        const double multiple = peakKiB / 1024.0 / textMiB;
+        const double added = (peakKiB - idleKiB) / 1024.0 / textMiB;
+        std::cout << textMiB << " MiB of text: paste " << pasted << " ms, convert " << converted << " ms, save "
+                  << saved << " ms (" << file.size() / 1048576.0 << " MiB of RTF, read back in " << checked << " ms); peak RSS " << peakKiB / 1024
+                  << " MiB = " << multiple << "x the text, " << added << "x above the idle window\n";
+        RecordProperty("peak_rss_kib", std::to_string(peakKiB));
+        RecordProperty("peak_multiple_of_text", std::to_string(multiple));
+        if (!Sanitized) {
+            EXPECT_LT(added, limit) << "memory per byte of text has grown";
+        }
+    }
+
+    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<Tabout> aboutForm_;
+    TRichEdit* edit_ = nullptr;
+};
+
+QString Repeated(const QString& piece, qsizetype utf8Bytes)
+{
+    return piece.repeated(utf8Bytes / piece.toUtf8().size());
+}
+
+TEST_F(HugeText, TwentyMiBOfLines)
+{
+    PasteConvertSave(Repeated(QStringLiteral("Zimbrots pārvērš tekstu hakeru rakstībā: ūdens, ņaudēt, čūska, žagata, "
+                                             "ķirbis, ģimene, ļoti, šķiet, ābols. Sveiki, draugi!\n"),
+                              20 << 20),
+                     40);
+}
+
+// One word of megabytes: the case that Qt's word wrapping would rescan line after line. One
+// paragraph is laid out as a whole, glyph by glyph, so it takes more memory than lines do.
+TEST_F(HugeText, FourMiBWithoutASpace)
+{
+    PasteConvertSave(Repeated(QStringLiteral("Labdien,Žūžū!"), 4 << 20), 150);
+    EXPECT_TRUE(edit_->WrapsAnywhere());
+}
+
+}  // namespace

@@ -44,6 +44,22 @@ constexpr std::array<Slot, 256> RightAlignedSlots = [] {
     return slots;
 }();
 
+// Replacement lengths alone: small enough to stay in the first-level cache.
+constexpr std::array<std::uint8_t, 256> ByteLengths = [] {
+    std::array<std::uint8_t, 256> lengths{};
+    for (int byte = 0; byte < 256; ++byte)
+        lengths[byte] = ByteSlots[byte].length;
+    return lengths;
+}();
+
+// Right-aligned replacement bytes alone, for the grouped backward pass.
+constexpr std::array<std::uint64_t, 256> RightAlignedBytes = [] {
+    std::array<std::uint64_t, 256> bytes{};
+    for (int byte = 0; byte < 256; ++byte)
+        bytes[byte] = RightAlignedSlots[byte].bytes;
+    return bytes;
+}();
+
 constexpr int NoRow = -1;
 
 // Table row of each code point below U+0180 (every letter with a row lives there).
@@ -207,9 +223,19 @@ constexpr std::size_t BlockSize = 64 * 1024;
 void ConvertToHacker(std::string& text)
 {
     const std::size_t size = text.size();
-    std::size_t resultSize = 0;
-    for (unsigned char byte : text)
-        resultSize += ByteSlots[byte].length;
+    // Four sums, so that the additions do not wait on each other.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t sums[4] = {0, 0, 0, 0};
+    std::size_t i = 0;
+    for (; i + 4 <= size; i += 4) {
+        sums[0] += ByteLengths[bytes[i]];
+        sums[1] += ByteLengths[bytes[i + 1]];
+        sums[2] += ByteLengths[bytes[i + 2]];
+        sums[3] += ByteLengths[bytes[i + 3]];
+    }
+    for (; i < size; ++i)
+        sums[0] += ByteLengths[bytes[i]];
+    std::size_t resultSize = sums[0] + sums[1] + sums[2] + sums[3];
     if (resultSize == size) {
         // Only one-byte replacements: rewrite byte by byte.
         for (char& c : text)
@@ -222,6 +248,27 @@ void ConvertToHacker(std::string& text)
     char* const data = text.data();
     std::size_t read = size;
     std::size_t write = resultSize;
+    // Eight letters at a time: their offsets come from their own lengths, so that only one
+    // addition a group waits on the group before. The group is read before anything is
+    // stored, and stops while eight bytes of room still lie below what it writes.
+    while (read >= 8) {
+        std::uint64_t group;
+        std::memcpy(&group, data + read - 8, 8);
+        std::size_t offsets[9];
+        offsets[8] = 0;
+#pragma GCC unroll 8
+        for (int k = 7; k >= 0; --k)
+            offsets[k] = offsets[k + 1] + ByteLengths[(group >> (8 * k)) & 0xFF];
+        if (write - offsets[0] - (read - 8) < 8)
+            break;
+#pragma GCC unroll 8
+        for (int k = 7; k >= 0; --k) {
+            const std::uint64_t bytes = RightAlignedBytes[(group >> (8 * k)) & 0xFF];
+            std::memcpy(data + write - offsets[k + 1] - 8, &bytes, 8);
+        }
+        write -= offsets[0];
+        read -= 8;
+    }
     // While eight bytes of room lie between the two ends, a whole slot can be stored at once.
     while (read > 0 && write - read >= 8) {
         const Slot& slot = RightAlignedSlots[static_cast<unsigned char>(data[--read])];

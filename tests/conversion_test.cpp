@@ -163,6 +163,15 @@ TEST(ConvertBytes, MatchesTheInPlaceLoopOnRandomText)
         ASSERT_EQ(Convert(converted), converted) << "a second pass changed the text";
         ASSERT_LE(converted.size(), text.size() * MaxReplacementLength);
     }
+    // Few letters, so that runs that do not grow meet runs that grow sixfold.
+    const std::string letters = "ab \xFBh";
+    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1), length(0, 100);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(length(rng), ' ');
+        for (char& c : text)
+            c = letters[pick(rng)];
+        ASSERT_EQ(Convert(text), ReferenceInPlace(text)) << text;
+    }
 }
 
 TEST(ConvertBytes, GrowsAtMostSixfold)

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build folder and checks what a user would get from it: its
+# fields and files, a dependency on every library the programs load, and programs that run.
+# Usage: deb_test.sh BUILD_DIR
+set -uo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+check() {  # check DESCRIPTION COMMAND...
+  if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
+}
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null || { echo "cpack failed"; exit 1; }
+deb=$(ls "$work"/out/*.deb)
+check "one package, named by Debian's rule" test "$(basename "$deb")" = zimbrots_0.0.0.1_amd64.deb
+check "package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)" = \
+  "$(printf 'Package: zimbrots\nVersion: 0.0.0.1\nArchitecture: amd64')"
+
+dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
+for file in usr/bin/zimbrots usr/bin/zimbrots-convert usr/share/applications/lv.zimbrots.Zimbrots.desktop \
+            usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png; do
+  check "holds $file" grep -qx "./$file" "$work/contents"
+done
+
+dpkg-deb -x "$deb" "$work/root"
+for program in zimbrots zimbrots-convert; do
+  check "$program is stripped" bash -c "file '$work/root/usr/bin/$program' | grep -q ', stripped'"
+done
+check "the packaged filter runs" test "$(echo 'Labdien, Žūžū!' | "$work/root/usr/bin/zimbrots-convert")" = \
+  '|_4bd|3|\|, 2|-||_||_|2|-||_||_|!'
+
+# Every library the programs name must come from a package that the package depends on.
+depends=$(dpkg-deb -f "$deb" Depends | sed 's/([^)]*)//g; s/,/ /g')
+for lib in $(readelf -d "$work/root/usr/bin/zimbrots" "$work/root/usr/bin/zimbrots-convert" |
+             sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u); do
+  path=$(ldconfig -p | awk -v lib="$lib" '$1 == lib && /x86-64/ {print $NF; exit}')
+  # dpkg knows a file by the path its package ships, before or after /usr was merged.
+  owner=$( (dpkg -S "$path" || dpkg -S "$(readlink -f "$path")") 2>/dev/null | head -1 | cut -d: -f1)
+  check "$lib (from ${owner:-no package}) is a dependency" bash -c "[ -n '$owner' ] && [[ ' $depends ' == *' $owner '* ]]"
+done
+
+echo "$passed checks passed, $failed failed"
+[ "$failed" = 0 ]

@@ -77,9 +77,9 @@ public:
 
     // Longest run of characters without a break that is still wrapped at word boundaries.
     static constexpr int LongestWrappedWord = 1024;
-    // True while some line of the text is longer than that without a break: then lines wrap
-    // anywhere, since Qt rescans an overlong word for every line it fills, which freezes the
-    // editor on a pasted text of megabytes without spaces.
+    // True while the text holds a longer run: then lines wrap anywhere, since Qt rescans an
+    // overlong word for every line it fills, which freezes the editor on a pasted text of
+    // megabytes without spaces.
     bool WrapsAnywhere() const { return wrapsAnywhere_; }
 
 protected:

@@ -1,5 +1,10 @@
-// Helpers for the offscreen window tests: a user who answers the next modal dialog.
+// Helpers for the offscreen window tests: the program's windows, and a user who answers the
+// next modal dialog.
 #pragma once
+
+#include "about/tabout.h"
+#include "app/richedit.h"
+#include "mainwindow/tform1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -8,6 +13,27 @@
 #include <functional>
 #include <ostream>
 #include <memory>
+
+// The program's two windows as start-up makes them, reachable through Form1 and about while
+// they live.
+struct ProgramWindows {
+    ProgramWindows()
+    {
+        Form1 = form.get();
+        about = aboutForm.get();
+    }
+    ~ProgramWindows()
+    {
+        about = nullptr;
+        Form1 = nullptr;
+    }
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
+
+    std::unique_ptr<TForm1> form = std::make_unique<TForm1>(nullptr);
+    std::unique_ptr<Tabout> aboutForm = std::make_unique<Tabout>(nullptr);
+    TRichEdit* edit = form->findChild<TRichEdit*>("RichEdit1");
+};
 
 // Before a call that opens a modal window: once it is open, answer it as a user would.
 // Polls, so that it also finds dialogs opened from deeper inside the call.

@@ -1,10 +1,7 @@
 // Texts of megabytes pasted into the main window, converted and saved, offscreen: each must
 // finish and lose nothing. The peak memory is reported as a multiple of the text's size.
-#include "about/tabout.h"
-#include "app/richedit.h"
 #include "conversion/convert.h"
 #include "gui_support.h"
-#include "mainwindow/tform1.h"
 #include "rtf_reader.h"
 
 #include <gtest/gtest.h>
@@ -54,18 +51,8 @@ class HugeText : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        form_ = std::make_unique<TForm1>(nullptr);
-        aboutForm_ = std::make_unique<Tabout>(nullptr);
-        Form1 = form_.get();
-        about = aboutForm_.get();
-        edit_ = form_->findChild<TRichEdit*>("RichEdit1");
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    }
-    void TearDown() override
-    {
-        about = nullptr;
-        Form1 = nullptr;
     }
 
     // Pastes, converts and saves as a user would, checking the text at each step.
@@ -132,9 +119,9 @@ protected:
         }
     }
 
-    std::unique_ptr<TForm1> form_;
-    std::unique_ptr<Tabout> aboutForm_;
-    TRichEdit* edit_ = nullptr;
+    ProgramWindows windows_;
+    std::unique_ptr<TForm1>& form_ = windows_.form;
+    TRichEdit* edit_ = windows_.edit;
 };
 
 QString Repeated(const QString& piece, qsizetype utf8Bytes)

@@ -119,10 +119,9 @@ void Select(TRichEdit* edit, int from, int to)
 TEST(LibreOffice, ReadsTheSavedTextAndFonts)
 {
     QTemporaryDir dir;
-    TForm1 form(nullptr);
-    Tabout aboutWindow(nullptr);
-    about = &aboutWindow;
-    auto* edit = form.findChild<TRichEdit*>("RichEdit1");
+    ProgramWindows windows;
+    TForm1& form = *windows.form;
+    TRichEdit* edit = windows.edit;
     edit->Lines()->SetText("Labdien, Žūžū!\r\nsmile 😀 {\\rtf} tab\there\r\n\r\nend");
     QMetaObject::invokeMethod(&form, "BitBtn1Click");
     const QString converted = edit->toPlainText();
@@ -183,7 +182,6 @@ TEST(LibreOffice, ReadsTheSavedTextAndFonts)
     EXPECT_TRUE(paragraphs[1][0].props == expectedMarked) << paragraphs[1][0].props.family.toStdString() << " "
                                                           << paragraphs[1][0].props.points << " " << paragraphs[1][0].props.color.toStdString();
     EXPECT_TRUE(paragraphs[1][1].props == base);
-    about = nullptr;
 }
 
 }  // namespace

@@ -53,11 +53,6 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        form_ = std::make_unique<TForm1>(nullptr);
-        aboutForm_ = std::make_unique<Tabout>(nullptr);
-        Form1 = form_.get();
-        about = aboutForm_.get();
-        edit_ = form_->findChild<TRichEdit*>("RichEdit1");
         ASSERT_NE(edit_, nullptr);
         form_->show();
         form_->activateWindow();
@@ -65,12 +60,6 @@ protected:
         edit_->setFocus();
         QApplication::clipboard()->clear();
     }
-    void TearDown() override
-    {
-        about = nullptr;
-        Form1 = nullptr;
-    }
-
     QAction* Action(const char* name) { return form_->findChild<QAction*>(name); }
     TBitBtn* Button(const char* name) { return form_->findChild<TBitBtn*>(name); }
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
@@ -116,9 +105,9 @@ protected:
         });
     }
 
-    std::unique_ptr<TForm1> form_;
-    std::unique_ptr<Tabout> aboutForm_;
-    TRichEdit* edit_ = nullptr;
+    ProgramWindows windows_;
+    std::unique_ptr<TForm1>& form_ = windows_.form;
+    TRichEdit* edit_ = windows_.edit;
 };
 
 // --- Layout ---------------------------------------------------------------------------------

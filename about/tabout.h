@@ -2,7 +2,7 @@
 #pragma once
 
 #include "about/ui_tabout.h"
-#include "app/forms.h"
+#include "platform/forms.h"
 
 class Tabout : public TForm, private Ui::Tabout {
     Q_OBJECT

@@ -1,7 +1,7 @@
 #include "about/tabout.h"
-#include "app/application.h"
 #include "app/startup.h"
 #include "mainwindow/tform1.h"
+#include "platform/application.h"
 
 #include <cstdio>
 

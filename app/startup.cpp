@@ -1,22 +1,8 @@
 #include "app/startup.h"
 
-#include "app/application.h"
+#include "platform/application.h"
 
-#include <QApplication>
-#include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-void Report(const Exception& exception)
-{
-    if (QApplication::instance())
-        Application->ShowException(exception);
-    else
-        std::fprintf(stderr, "zimbrots: %s\n", exception.what());
-}
-
-}  // namespace
 
 int WinMain(const std::function<void()>& createForms)
 {
@@ -24,14 +10,8 @@ int WinMain(const std::function<void()>& createForms)
         Application->Initialize();
         createForms();
         Application->Run();
-    } catch (const Exception& exception) {
-        Report(exception);
     } catch (...) {
-        try {
-            throw Exception(QString());
-        } catch (const Exception& exception) {
-            Report(exception);
-        }
+        ShowEscapedException(std::current_exception(), EscapedFrom::EntryPoint);
     }
     return 0;
 }

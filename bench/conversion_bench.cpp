@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+using namespace zimbrots;
+
 namespace {
 
 // Latvian prose, UTF-8.

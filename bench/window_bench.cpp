@@ -1,8 +1,8 @@
 // Convert in the editor, end to end (read, convert, put back, undo recorded), against the
 // editor merely loading the same text, both offscreen in one run.
 #include "about/tabout.h"
-#include "app/application.h"
-#include "app/richedit.h"
+#include "platform/application.h"
+#include "platform/richedit.h"
 #include "mainwindow/tform1.h"
 
 #include <benchmark/benchmark.h>

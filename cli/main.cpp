@@ -32,42 +32,33 @@ void PrintUsage(std::FILE* to)
                  ProgramName);
 }
 
-class Output {
-public:
-    // False when the output cannot take more; the reason has been reported.
-    bool Write(const std::string& data)
-    {
-        const char* p = data.data();
-        std::size_t left = data.size();
-        while (left > 0) {
-            const ssize_t written = ::write(STDOUT_FILENO, p, left);
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                if (errno != EPIPE)
-                    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", ProgramName,
-                                 std::strerror(errno));
-                readerGone_ = errno == EPIPE;
-                return false;
-            }
-            p += written;
-            left -= static_cast<std::size_t>(written);
+// False when standard output cannot take more; the reason has been reported. A reader that
+// went away ends the program through SIGPIPE before this sees it.
+bool WriteOut(const std::string& data)
+{
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(STDOUT_FILENO, p, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "%s: cannot write to standard output: %s\n", ProgramName, std::strerror(errno));
+            return false;
         }
-        return true;
+        p += written;
+        left -= static_cast<std::size_t>(written);
     }
-    bool ReaderGone() const { return readerGone_; }
-
-private:
-    bool readerGone_ = false;
-};
+    return true;
+}
 
 enum class Outcome { Converted, InputFailed, OutputFailed };
 
-Outcome ConvertStream(int fd, const char* name, Encoding encoding, Output& output)
+Outcome ConvertStream(int fd, const char* name, Encoding encoding)
 {
     std::vector<char> buffer(ChunkSize);
     std::string converted;
-    Utf8StreamConverter utf8;
+    zimbrots::Utf8StreamConverter utf8;
     for (;;) {
         const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got < 0) {
@@ -77,7 +68,7 @@ Outcome ConvertStream(int fd, const char* name, Encoding encoding, Output& outpu
             // What was read so far is already out; the held tail goes out too.
             converted.clear();
             utf8.Finish(converted);
-            return output.Write(converted) ? Outcome::InputFailed : Outcome::OutputFailed;
+            return WriteOut(converted) ? Outcome::InputFailed : Outcome::OutputFailed;
         }
         converted.clear();
         const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
@@ -86,9 +77,9 @@ Outcome ConvertStream(int fd, const char* name, Encoding encoding, Output& outpu
         } else if (encoding == Encoding::Utf8) {
             utf8.Convert(piece, converted);
         } else {
-            AppendCp1257Converted(piece, converted);
+            zimbrots::AppendConvertedWindows1257(piece, converted);
         }
-        if (!output.Write(converted))
+        if (!WriteOut(converted))
             return Outcome::OutputFailed;
         if (got == 0)
             return Outcome::Converted;
@@ -99,7 +90,7 @@ Outcome ConvertStream(int fd, const char* name, Encoding encoding, Output& outpu
 
 int main(int argc, char** argv)
 {
-    // Behave as any filter when the reader goes away: end quietly.
+    // End as any filter ends when the reader goes away, even if SIGPIPE came in ignored.
     std::signal(SIGPIPE, SIG_DFL);
 
     Encoding encoding = Encoding::Utf8;
@@ -147,7 +138,6 @@ int main(int argc, char** argv)
     if (files.empty())
         files.emplace_back("-");
 
-    Output output;
     int status = 0;
     for (const std::string& file : files) {
         int fd = STDIN_FILENO;
@@ -161,11 +151,11 @@ int main(int argc, char** argv)
                 continue;
             }
         }
-        const Outcome outcome = ConvertStream(fd, name, encoding, output);
+        const Outcome outcome = ConvertStream(fd, name, encoding);
         if (fd != STDIN_FILENO)
             ::close(fd);
         if (outcome == Outcome::OutputFailed)
-            return output.ReaderGone() ? 141 : 1;
+            return 1;
         if (outcome == Outcome::InputFailed)
             status = 1;
     }

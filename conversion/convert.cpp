@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace zimbrots {
+
 namespace {
 
 // Each replacement sits in an 8-byte slot, so that writing one is a single unaligned store
@@ -220,8 +222,9 @@ constexpr std::size_t BlockSize = 64 * 1024;
 
 }  // namespace
 
-void ConvertToHacker(std::string& text)
+void ConvertToHacker(std::string& windows1257Text)
 {
+    std::string& text = windows1257Text;
     const std::size_t size = text.size();
     // Four sums, so that the additions do not wait on each other.
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -282,8 +285,9 @@ void ConvertToHacker(std::string& text)
     }
 }
 
-void AppendCp1257Converted(std::string_view piece, std::string& out)
+void AppendConvertedWindows1257(std::string_view windows1257Piece, std::string& out)
 {
+    const std::string_view piece = windows1257Piece;
     AppendWith(out, piece.size() * MaxReplacementLength, [&](char* dest) {
         return ConvertCp1257Block(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(), dest);
     });
@@ -316,8 +320,6 @@ std::u16string ConvertUtf16(std::u16string_view text)
     }
     return out;
 }
-
-void ConvertToHacker(std::u16string& text) { text = ConvertUtf16(text); }
 
 std::string ConvertUtf8(std::string_view text)
 {
@@ -379,3 +381,5 @@ void Utf8StreamConverter::Finish(std::string& out)
     const std::string held(held_, heldSize_);
     ConvertJoined(held, true, out);  // final: nothing is held back again
 }
+
+}  // namespace zimbrots

@@ -6,13 +6,15 @@
 #include <string>
 #include <string_view>
 
-// Windows-1257 bytes, rewritten in place. Every byte without a row passes unchanged.
-void ConvertToHacker(std::string& text);
+namespace zimbrots {
 
-// UTF-16 text (what the editor holds), rewritten in place. Characters outside the code page,
-// surrogates included, pass unchanged; a Latvian letter written as base letter plus its
-// combining mark converts like its composed form.
-void ConvertToHacker(std::u16string& text);
+// The Windows-1257 pass: the bytes are rewritten in place, each byte without a row unchanged.
+// A UTF-8 string given here is taken for Windows-1257 bytes: use ConvertUtf8 for that.
+void ConvertToHacker(std::string& windows1257Text);
+
+// UTF-16 text (what the editor holds), converted into a new string. Characters outside the
+// code page, surrogates included, pass unchanged; a Latvian letter written as base letter plus
+// its combining mark converts like its composed form.
 std::u16string ConvertUtf16(std::u16string_view text);
 
 // UTF-8 text. Invalid sequences pass byte for byte.
@@ -35,4 +37,6 @@ private:
 };
 
 // Windows-1257 pieces need no state: every byte converts on its own.
-void AppendCp1257Converted(std::string_view piece, std::string& out);
+void AppendConvertedWindows1257(std::string_view windows1257Piece, std::string& out);
+
+}  // namespace zimbrots

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+namespace zimbrots {
+
 // Code point of each byte; 0 marks the bytes the code page leaves undefined (byte 0 is U+0000).
 inline constexpr std::array<char16_t, 256> Cp1257ToUnicode{
     0x0000, 0x0001, 0x0002, 0x0003, 0x0004, 0x0005, 0x0006, 0x0007,
@@ -63,3 +65,5 @@ constexpr int UnicodeToCp1257(char32_t codePoint)
             return byte;
     return -1;
 }
+
+}  // namespace zimbrots

@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+namespace zimbrots {
+
 struct HackerRow {
     unsigned char lower;   // Windows-1257 code of the lower-case letter
     unsigned char upper;   // Windows-1257 code of the capital
@@ -43,3 +45,5 @@ inline constexpr std::array<HackerRow, 27> HackerTable{{
 
 // No replacement is longer than this, so a text grows by at most this factor.
 inline constexpr std::size_t MaxReplacementLength = 6;
+
+}  // namespace zimbrots

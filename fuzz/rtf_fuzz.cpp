@@ -1,6 +1,6 @@
 // The RTF writer on arbitrary UTF-16 text with random formats: the file must be well formed
 // and decode back to the same text and formats.
-#include "app/rtf_writer.h"
+#include "rtf/rtf_writer.h"
 #include "rtf_reader.h"
 
 #include <cstdint>

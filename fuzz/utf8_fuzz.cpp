@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace zimbrots;
+
 namespace {
 
 // One decoded item: a code point and the bytes it came from, or an invalid byte (-1).

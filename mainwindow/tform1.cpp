@@ -1,7 +1,7 @@
 #include "mainwindow/tform1.h"
 
 #include "about/tabout.h"
-#include "app/application.h"
+#include "platform/application.h"
 #include "conversion/convert.h"
 
 #include <QApplication>
@@ -48,7 +48,7 @@ void TForm1::BitBtn1Click()
         } endUpdate{lines};
         WorkText = lines->GetText().toStdU16String();
         lines->Clear();
-        ConvertToHacker(WorkText);
+        WorkText = zimbrots::ConvertUtf16(WorkText);
         lines->SetText(QString::fromStdU16String(WorkText));
     });
 }

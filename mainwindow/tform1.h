@@ -1,7 +1,7 @@
 // The main window: the editor, its menu and buttons, and the commands they call.
 #pragma once
 
-#include "app/forms.h"
+#include "platform/forms.h"
 #include "mainwindow/ui_tform1.h"
 
 #include <QString>

@@ -105,7 +105,7 @@ TEST_F(CliTest, OptionsHelpVersionAndBadUsage)
 {
     RunResult r = Shell("\"$CONVERT\" --version");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "zimbrots-convert v0.0.0.1\n");
+    EXPECT_EQ(r.out, "zimbrots-convert " ZIMBROTS_VERSION_TEXT "\n");
     r = Shell("\"$CONVERT\" --help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage: zimbrots-convert"), std::string::npos);
@@ -140,7 +140,7 @@ long ExpectedSize(long size)
     long rest = size % long(line.size());
     // The cut line converts as far as it goes; the cut falls after "Labdien" here or later.
     std::string tail = line.substr(0, std::size_t(rest));
-    Utf8StreamConverter c;
+    zimbrots::Utf8StreamConverter c;
     std::string out;
     c.Convert(tail, out);
     c.Finish(out);

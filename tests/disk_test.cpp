@@ -1,8 +1,8 @@
 // Saving onto disks that fail: read-only, full, and over an existing file. Each failure names
 // the file and the reason, leaves the editor and any earlier file as they were, and leaves no
 // temporary file behind. The disks are small tmpfs mounts made for the test.
-#include "app/exception.h"
-#include "app/richedit.h"
+#include "platform/exception.h"
+#include "platform/richedit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,26 +1,36 @@
 // Helpers for the offscreen window tests: the program's windows, and a user who answers the
-// next modal dialog.
+// modal windows that a call opens.
 #pragma once
 
 #include "about/tabout.h"
-#include "app/richedit.h"
 #include "mainwindow/tform1.h"
+#include "platform/application.h"
+#include "platform/richedit.h"
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <functional>
 #include <ostream>
-#include <memory>
+#include <vector>
 
-// The program's two windows as start-up makes them, reachable through Form1 and about while
-// they live.
+// The program's two windows, built by an application object of their own as start-up builds
+// them (the first one is the main window), and reachable through Form1 and about while they
+// live.
 struct ProgramWindows {
     ProgramWindows()
     {
-        Form1 = form.get();
-        about = aboutForm.get();
+        application.Initialize();
+        application.CreateForm(Form1);
+        application.CreateForm(about);
+        form = Form1;
+        edit = form->findChild<TRichEdit*>("RichEdit1");
     }
     ~ProgramWindows()
     {
@@ -30,30 +40,56 @@ struct ProgramWindows {
     ProgramWindows(const ProgramWindows&) = delete;
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 
-    std::unique_ptr<TForm1> form = std::make_unique<TForm1>(nullptr);
-    std::unique_ptr<Tabout> aboutForm = std::make_unique<Tabout>(nullptr);
-    TRichEdit* edit = form->findChild<TRichEdit*>("RichEdit1");
+    int argc = 0;
+    TApplication application{argc, nullptr};
+    TForm1* form = nullptr;
+    TRichEdit* edit = nullptr;
 };
 
-// Before a call that opens a modal window: once it is open, answer it as a user would.
-// Polls, so that it also finds dialogs opened from deeper inside the call.
-inline void WhenModalOpens(std::function<void(QWidget*)> answer, QWidget* notThis = nullptr)
+using ModalAnswer = std::function<void(QWidget*)>;
+
+// Runs call, which must open modal windows, one after the other, and answers each as a user
+// would, once it takes the keyboard. The test fails if fewer open than there are answers,
+// or if one stays open 10 s after its answer; such a window is closed, so that its loop ends.
+inline void AnswerModals(std::vector<ModalAnswer> answers, const std::function<void()>& call)
 {
-    auto* timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, clock, answer, notThis] {
+    constexpr int Patience = 10000;
+    std::size_t answered = 0;
+    QPointer<QWidget> last;
+    QElapsedTimer waiting;
+    waiting.start();
+    QTimer poll;  // lives no longer than the call
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != notThis && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            answer(modal);
-        } else if (clock->elapsed() > 10000) {
-            timer->stop();
-            timer->deleteLater();
+        // Active as the keyboard sees it: the window that takes its keys and shortcuts.
+        const bool ready = modal && modal->isVisible() && modal->windowHandle() && modal->windowHandle()->isActive();
+        if (ready && modal != last && answered < answers.size()) {
+            last = modal;
+            waiting.restart();
+            answers[answered++](modal);
+            return;
+        }
+        if (modal && waiting.elapsed() > Patience) {
+            ADD_FAILURE() << "a modal window (" << modal->metaObject()->className() << " \""
+                          << modal->windowTitle().toStdString() << "\") is still open after "
+                          << answered << " of " << answers.size() << " answers; closing it";
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+            waiting.restart();
         }
     });
-    timer->start(5);
+    poll.start(5);
+    call();
+    poll.stop();
+    if (answered < answers.size())
+        ADD_FAILURE() << "only " << answered << " of " << answers.size() << " expected modal windows opened";
+}
+
+inline void AnswerModal(ModalAnswer answer, const std::function<void()>& call)
+{
+    AnswerModals({std::move(answer)}, call);
 }
 
 // Readable QStrings in test failures.

@@ -1,5 +1,5 @@
 // Runs the window tests offscreen inside one application object, as the program has.
-#include "app/application.h"
+#include "platform/application.h"
 
 #include <gtest/gtest.h>
 

@@ -52,7 +52,7 @@ protected:
     void SetUp() override
     {
         form_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
     }
 
     // Pastes, converts and saves as a user would, checking the text at each step.
@@ -75,19 +75,18 @@ protected:
         form_->BitBtn1Click();
         QApplication::processEvents();
         const qint64 converted = clock.elapsed();
-        const QString expected = QString::fromStdU16String(ConvertUtf16(text.toStdU16String()));
+        const QString expected = QString::fromStdU16String(zimbrots::ConvertUtf16(text.toStdU16String()));
         ASSERT_TRUE(edit_->toPlainText() == expected) << "the converted text differs";
 
         QTemporaryDir dir;
         const QString name = dir.filePath("huge");
-        WhenModalOpens([name](QWidget* modal) {
+        clock.restart();
+        AnswerModal([name](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             ASSERT_NE(dialog, nullptr);
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
             QMetaObject::invokeMethod(dialog, "accept");
-        });
-        clock.restart();
-        form_->SaveAs1Click();
+        }, [this] { form_->SaveAs1Click(); });
         const qint64 saved = clock.elapsed();
         const long peakKiB = StatusKiB("VmHWM");
 
@@ -120,7 +119,7 @@ protected:
     }
 
     ProgramWindows windows_;
-    std::unique_ptr<TForm1>& form_ = windows_.form;
+    TForm1* form_ = windows_.form;
     TRichEdit* edit_ = windows_.edit;
 };
 

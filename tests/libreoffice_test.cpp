@@ -1,6 +1,6 @@
 // Files saved by the editor, opened by LibreOffice Writer: the same text and fonts come back.
 #include "about/tabout.h"
-#include "app/richedit.h"
+#include "platform/richedit.h"
 #include "gui_support.h"
 #include "mainwindow/tform1.h"
 

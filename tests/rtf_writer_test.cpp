@@ -1,4 +1,4 @@
-#include "app/rtf_writer.h"
+#include "rtf/rtf_writer.h"
 #include "rtf_reader.h"
 
 #include <gtest/gtest.h>

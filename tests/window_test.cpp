@@ -1,9 +1,9 @@
 // The main and About windows offscreen, driven through their real keys, buttons and dialogs.
 #include "about/tabout.h"
-#include "app/application.h"
-#include "app/dialogs.h"
-#include "app/richedit.h"
 #include "app/startup.h"
+#include "platform/application.h"
+#include "platform/dialogs.h"
+#include "platform/richedit.h"
 #include "gui_support.h"
 #include "mainwindow/tform1.h"
 #include "rtf_reader.h"
@@ -56,7 +56,7 @@ protected:
         ASSERT_NE(edit_, nullptr);
         form_->show();
         form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
         edit_->setFocus();
         QApplication::clipboard()->clear();
     }
@@ -64,7 +64,7 @@ protected:
     TBitBtn* Button(const char* name) { return form_->findChild<TBitBtn*>(name); }
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
     {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form_.get(), Qt::Key(key), modifiers);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form_, Qt::Key(key), modifiers);
     }
     // Types as a keyboard would, Latvian letters included.
     void Type(const QString& text)
@@ -83,15 +83,15 @@ protected:
     void Reactivate()
     {
         form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
         edit_->setFocus();
     }
     QString Text() const { return edit_->toPlainText(); }
 
     // Answers the save dialog by typing a name, or cancels it with an empty name.
-    void AnswerSaveDialog(const QString& name)
+    static ModalAnswer SaveDialogAnswer(const QString& name)
     {
-        WhenModalOpens([name](QWidget* modal) {
+        return [name](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             ASSERT_NE(dialog, nullptr);
             EXPECT_EQ(dialog->findChild<QLineEdit*>("fileNameEdit")->text(), "kaka");
@@ -102,11 +102,12 @@ protected:
             }
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
             QMetaObject::invokeMethod(dialog, "accept");
-        });
+        };
     }
+    void SaveAs(const QString& name) { AnswerModal(SaveDialogAnswer(name), [this] { Action("SaveAs1")->trigger(); }); }
 
     ProgramWindows windows_;
-    std::unique_ptr<TForm1>& form_ = windows_.form;
+    TForm1* form_ = windows_.form;
     TRichEdit* edit_ = windows_.edit;
 };
 
@@ -114,7 +115,7 @@ protected:
 
 TEST_F(WindowTest, LayoutHoldsTheWindowAndItsComponents)
 {
-    EXPECT_EQ(form_->windowTitle(), "Zimbrots v0.0.0.1");
+    EXPECT_EQ(form_->windowTitle(), "Zimbrots " ZIMBROTS_VERSION_TEXT);
     EXPECT_EQ(form_->centralWidget()->size(), QSize(402, 279)) << "client area";
     EXPECT_EQ(form_->minimumSize(), form_->maximumSize()) << "not resizable";
     EXPECT_EQ(form_->pos(), QPoint(282, 154));
@@ -335,13 +336,12 @@ TEST_F(WindowTest, FontAppliesToTheSelectionOrToWhatIsTypedNext)
 {
     Type("abc");
     const QString before = edit_->toHtml();
-    WhenModalOpens([](QWidget* modal) {
+    AnswerModal([](QWidget* modal) {
         auto* dialog = qobject_cast<QFontDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->currentFont().family(), QFontInfo(QFont("Courier New")).family()) << "loaded with the editor's base font";
         dialog->reject();
-    });
-    Key(Qt::Key_F);
+    }, [this] { Key(Qt::Key_F); });
     EXPECT_EQ(edit_->toHtml(), before) << "cancel changes nothing";
 
     const auto choose = [](QWidget* modal) {
@@ -358,8 +358,7 @@ TEST_F(WindowTest, FontAppliesToTheSelectionOrToWhatIsTypedNext)
         dialog->accept();
     };
     // Nothing selected: only what is typed next.
-    WhenModalOpens(choose);
-    Action("Font1")->trigger();
+    AnswerModal(choose, [this] { Action("Font1")->trigger(); });
     Type("XYZ");
     QTextCursor c(edit_->document());
     c.setPosition(2);
@@ -374,8 +373,7 @@ TEST_F(WindowTest, FontAppliesToTheSelectionOrToWhatIsTypedNext)
     sel.setPosition(0);
     sel.setPosition(1, QTextCursor::KeepAnchor);
     edit_->setTextCursor(sel);
-    WhenModalOpens(choose);
-    Action("Font1")->trigger();
+    AnswerModal(choose, [this] { Action("Font1")->trigger(); });
     c.setPosition(1);
     EXPECT_TRUE(c.charFormat().fontUnderline());
     c.setPosition(2);
@@ -393,8 +391,7 @@ protected:
 TEST_F(SaveTest, CancelWritesNothing)
 {
     Type("abc");
-    AnswerSaveDialog("");
-    Action("SaveAs1")->trigger();
+    SaveAs("");
     EXPECT_TRUE(QDir(dir_.path()).isEmpty());
     EXPECT_TRUE(TForm1Inspector::SaveName(*form_).isEmpty());
 }
@@ -403,8 +400,7 @@ TEST_F(SaveTest, NameRulesAndTheWrittenFile)
 {
     Type("Hello ābols 😀 {\\rtf}");
     edit_->SetModified(true);
-    AnswerSaveDialog(Path("test"));
-    Action("SaveAs1")->trigger();
+    SaveAs(Path("test"));
     EXPECT_TRUE(QFile::exists(Path("test.rtf")));
     EXPECT_EQ(TForm1Inspector::SaveName(*form_), Path("test"));
     EXPECT_FALSE(edit_->Modified());
@@ -416,8 +412,7 @@ TEST_F(SaveTest, NameRulesAndTheWrittenFile)
     EXPECT_EQ(doc.paragraphs[0][0].format.charset, 186);
     EXPECT_EQ(doc.paragraphs[0][0].format.halfPoints, 16);
 
-    AnswerSaveDialog(Path("notes.RTF"));
-    Action("SaveAs1")->trigger();
+    SaveAs(Path("notes.RTF"));
     EXPECT_TRUE(QFile::exists(Path("notes.RTF")));
     EXPECT_FALSE(QFile::exists(Path("notes.RTF.rtf")));
     EXPECT_EQ(WithRtfExtension("a.rtf"), "a.rtf");
@@ -429,25 +424,22 @@ TEST_F(SaveTest, ReplacingAnExistingFileAsksFirst)
     WriteAll(Path("old.rtf"), "earlier file");
     Type("new text");
     QString question;
-    const auto answer = [&](QMessageBox::StandardButton button) {
-        WhenModalOpens([&question, button](QWidget* modal) {
+    const auto answer = [&question](QMessageBox::StandardButton button) -> ModalAnswer {
+        return [&question, button](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             ASSERT_NE(box, nullptr);
             question = box->text();
             box->button(button)->click();
-        }, nullptr);
+        };
     };
-    AnswerSaveDialog(Path("old"));
+    const auto saveAs = [this] { Action("SaveAs1")->trigger(); };
     // The question comes after the save dialog has closed.
-    QTimer::singleShot(0, [&] { answer(QMessageBox::No); });
-    Action("SaveAs1")->trigger();
+    AnswerModals({SaveDialogAnswer(Path("old")), answer(QMessageBox::No)}, saveAs);
     EXPECT_EQ(question, "\"old.rtf\" already exists. Do you want to replace it?");
     EXPECT_EQ(ReadAll(Path("old.rtf")), "earlier file");
 
     question.clear();
-    AnswerSaveDialog(Path("old"));
-    QTimer::singleShot(0, [&] { answer(QMessageBox::Yes); });
-    Action("SaveAs1")->trigger();
+    AnswerModals({SaveDialogAnswer(Path("old")), answer(QMessageBox::Yes)}, saveAs);
     EXPECT_FALSE(question.isEmpty());
     EXPECT_TRUE(ReadAll(Path("old.rtf")).startsWith("{\\rtf1"));
 }
@@ -461,17 +453,14 @@ TEST_F(SaveTest, AFailedSaveIsShownAndLosesNothing)
     edit_->SetModified(true);
     const QString html = edit_->toHtml();
     QString shown;
-    AnswerSaveDialog(Path("plain/inside"));
-    // The error reaches the loop's standard error display, which shows it and goes on.
-    WhenModalOpens([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            shown = box->text();
-            box->accept();
-        }
-    }, nullptr);
-    // Deliver the trigger as the loop would: from an event.
-    QTimer::singleShot(0, Action("SaveAs1"), &QAction::trigger);
-    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
+    // The error reaches the standard error display, which shows it and goes on.
+    const ModalAnswer readError = [&shown](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        box->accept();
+    };
+    AnswerModals({SaveDialogAnswer(Path("plain/inside")), readError}, [this] { Action("SaveAs1")->trigger(); });
     EXPECT_TRUE(shown.startsWith("Cannot save \"inside.rtf\": ")) << shown.toStdString();
     EXPECT_EQ(TForm1Inspector::SaveName(*form_), Path("plain/inside"));
     EXPECT_EQ(edit_->toHtml(), html);
@@ -490,7 +479,7 @@ TEST_F(WindowTest, AboutIsModalAndTheSameWindowEveryTime)
 {
     QWidget* seen[2] = {};
     for (QWidget*& s : seen) {
-        WhenModalOpens([&s, this](QWidget* modal) {
+        AnswerModal([&s](QWidget* modal) {
             s = modal;
             // While it is open the main window takes no input.
             EXPECT_EQ(modal->windowModality(), Qt::ApplicationModal);
@@ -499,27 +488,27 @@ TEST_F(WindowTest, AboutIsModalAndTheSameWindowEveryTime)
             QTest::keyClicks(memo, "edit");
             EXPECT_FALSE(memo->toPlainText().contains("edit"));
             QTest::keyClick(modal, Qt::Key_U, Qt::AltModifier);
-        }, form_.get());
-        Action("Help1")->trigger();
+        }, [this] { Action("Help1")->trigger(); });
     }
     EXPECT_EQ(seen[0], about);
     EXPECT_EQ(seen[1], about);
     EXPECT_FALSE(about->isVisible());
     EXPECT_EQ(about->ModalResult(), mrOk);
 
-    WhenModalOpens([](QWidget* modal) { modal->close(); }, form_.get());
-    EXPECT_EQ(about->ShowModal(), mrCancel) << "the caption bar's close button cancels";
+    int result = mrNone;
+    AnswerModal([](QWidget* modal) { modal->close(); }, [&result] { result = about->ShowModal(); });
+    EXPECT_EQ(result, mrCancel) << "the caption bar's close button cancels";
 }
 
 TEST(AboutWindow, LayoutAndTexts)
 {
     Tabout window(nullptr);
     window.show();
-    EXPECT_EQ(window.windowTitle(), "About Zimbrots v0.0.0.1");
+    EXPECT_EQ(window.windowTitle(), "About Zimbrots " ZIMBROTS_VERSION_TEXT);
     EXPECT_EQ(window.centralWidget()->size(), QSize(307, 246));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     const std::pair<const char*, const char*> captions[] = {
-        {"Label2", "Versija:"}, {"Label3", "Zimbrots v0.0.0.1"}, {"Label4", "Pielietojums:"},
+        {"Label2", "Versija:"}, {"Label3", "Zimbrots " ZIMBROTS_VERSION_TEXT}, {"Label4", "Pielietojums:"},
         {"Label1", "Zimbrots teksta pārveidošanai hakeru rakstībā."}, {"Label5", "Tapšanas vēsture:"}};
     for (const auto& [name, caption] : captions)
         EXPECT_EQ(window.findChild<QLabel*>(name)->text(), caption) << name;
@@ -549,16 +538,18 @@ TEST_P(StartUpFailure, IsReportedAndTheEntryReturnsZero)
 {
     const bool platformException = GetParam();
     QString shown = "not shown";
-    WhenModalOpens([&](QWidget* modal) {
+    int status = -1;
+    AnswerModal([&shown](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
         shown = box->text();
         box->accept();
-    });
-    const int status = WinMain([platformException] {
-        if (platformException)
-            throw Exception("The window could not be built.");
-        throw 42;
+    }, [&status, platformException] {
+        status = WinMain([platformException] {
+            if (platformException)
+                throw Exception("The window could not be built.");
+            throw 42;
+        });
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(shown, platformException ? "The window could not be built." : "");

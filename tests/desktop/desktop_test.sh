@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs Zimbrots into a scratch prefix and uses the real program under Xvfb as a person
 # would: keys, the clipboard, the About window, closing, and Exit.
-# Usage: desktop_test.sh BUILD_DIR WM_CLOSE ARTEFACT_DIR
+# Usage: desktop_test.sh BUILD_DIR WM_CLOSE ARTEFACT_DIR VERSION
 set -uo pipefail
-build=$1 wm_close=$2 artefacts=$3
+build=$1 wm_close=$2 artefacts=$3 version_pattern=${4//./\\.}
 work=$(mktemp -d)
 mkdir -p "$artefacts"
 passed=0 failed=0
@@ -41,7 +41,7 @@ start() {
   app=$!
   window=""
   for _ in $(seq 100); do
-    window=$(xdotool search --name '^Zimbrots v0\.0\.0\.1$' 2>/dev/null | head -n 1)
+    window=$(xdotool search --name "^Zimbrots v$version_pattern\$" 2>/dev/null | head -n 1)
     [ -n "$window" ] && break
     sleep 0.1
   done
@@ -81,7 +81,7 @@ import -window root "$artefacts/converted.png"
 # About: modal, so keys for the main window do nothing until it closes.
 xdotool key alt+a
 sleep 0.8
-about=$(xdotool search --name '^About Zimbrots v0\.0\.0\.1$' 2>/dev/null | head -n 1)
+about=$(xdotool search --name "^About Zimbrots v$version_pattern\$" 2>/dev/null | head -n 1)
 check "About window opened" test -n "$about"
 import -window root "$artefacts/about.png"
 xdotool windowfocus "$window" 2>/dev/null; xdotool key ctrl+l; sleep 0.3

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder and checks what a user would get from it: its
 # fields and files, a dependency on every library the programs load, and programs that run.
-# Usage: deb_test.sh BUILD_DIR
+# Usage: deb_test.sh BUILD_DIR VERSION
 set -uo pipefail
-build=$1
+build=$1 version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
@@ -13,9 +13,9 @@ check() {  # check DESCRIPTION COMMAND...
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null || { echo "cpack failed"; exit 1; }
 deb=$(ls "$work"/out/*.deb)
-check "one package, named by Debian's rule" test "$(basename "$deb")" = zimbrots_0.0.0.1_amd64.deb
+check "one package, named by Debian's rule" test "$(basename "$deb")" = "zimbrots_${version}_amd64.deb"
 check "package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)" = \
-  "$(printf 'Package: zimbrots\nVersion: 0.0.0.1\nArchitecture: amd64')"
+  "$(printf 'Package: zimbrots\nVersion: %s\nArchitecture: amd64' "$version")"
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 for file in usr/bin/zimbrots usr/bin/zimbrots-convert usr/share/applications/lv.zimbrots.Zimbrots.desktop \

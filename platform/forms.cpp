@@ -1,6 +1,6 @@
-#include "app/forms.h"
+#include "platform/forms.h"
 
-#include "app/application.h"
+#include "platform/application.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -30,14 +30,26 @@ void TForm::SetTop(int top)
     move(left_, top_);
 }
 
-void TForm::ApplyBorderAndSize()
+void TForm::SetBorderStyle(const QString& style)
+{
+    borderStyle_ = style;
+    ApplyBorderStyle();
+}
+
+void TForm::ApplyBorderStyle()
 {
     if (borderStyle_ == QLatin1String("bsToolWindow")) {
         // The main window stays an ordinary window so that the task bar and Alt+Tab reach it.
         const bool mainForm = Application && Application->MainForm() == this;
         setWindowFlags((mainForm ? Qt::Window : Qt::Tool) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::WindowCloseButtonHint);
+        // A tool window's flags took this away; closing the main window ends the program.
+        setAttribute(Qt::WA_QuitOnClose, mainForm);
     }
+}
+
+void TForm::ApplySize()
+{
     if (clientWidth_ > 0 && clientHeight_ > 0) {
         // The menu bar sits above the client area, as the layout counts it.
         const int menuHeight = menuWidget() ? menuWidget()->sizeHint().height() : 0;
@@ -53,7 +65,7 @@ void TForm::ApplyBorderAndSize()
 bool TForm::event(QEvent* event)
 {
     if (event->type() == QEvent::Polish) {
-        ApplyBorderAndSize();
+        ApplySize();
         // Labels size themselves to their caption, so a wider fallback font never cuts it.
         for (QLabel* label : findChildren<QLabel*>())
             if (!label->wordWrap() && label->sizeHint().width() > label->width())

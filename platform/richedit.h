@@ -1,7 +1,7 @@
 // The rich-text editor: a QTextEdit with the operations the windows call.
 #pragma once
 
-#include "app/font.h"
+#include "platform/font.h"
 
 #include <QTextEdit>
 

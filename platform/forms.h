@@ -1,16 +1,14 @@
 // Window base and the button that closes a modal window with a result.
 #pragma once
 
+#include "platform/application.h"
+
 #include <QMainWindow>
 #include <QPushButton>
-#include <exception>
 
 enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 
 class QEventLoop;
-
-// The standard error display for an exception of any kind.
-void ShowEscapedException(std::exception_ptr escaped);
 
 class TForm : public QMainWindow {
     Q_OBJECT
@@ -28,11 +26,14 @@ public:
     // Shows the window modally; returns its modal result once it is closed.
     int ShowModal();
     int ModalResult() const { return modalResult_; }
+    // The window's kind and buttons, from its border style and whether it is the main window.
+    // Set before the window first shows: changing them later makes Qt build it anew.
+    void ApplyBorderStyle();
     // A result other than mrNone closes a modal window.
     void SetModalResult(int result);
 
     QString BorderStyle() const { return borderStyle_; }
-    void SetBorderStyle(const QString& style) { borderStyle_ = style; }
+    void SetBorderStyle(const QString& style);
     QString BiDiMode() const { return biDiMode_; }
     void SetBiDiMode(const QString& mode);
     int Left() const { return left_; }
@@ -62,7 +63,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void ApplyBorderAndSize();
+    void ApplySize();
 
     QString borderStyle_ = QStringLiteral("bsSizeable");
     QString biDiMode_ = QStringLiteral("bdLeftToRight");

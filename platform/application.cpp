@@ -1,12 +1,13 @@
-#include "app/application.h"
+#include "platform/application.h"
 
-#include "app/forms.h"
+#include "platform/forms.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 
 TApplication* Application = nullptr;
@@ -42,13 +43,16 @@ void SubstituteWindowsFonts()
 
 }  // namespace
 
-TApplication::TApplication(int& argc, char** argv) : argc_(argc), argv_(argv) { Application = this; }
+TApplication::TApplication(int& argc, char** argv) : previous_(Application), argc_(argc), argv_(argv)
+{
+    Application = this;
+}
 
 TApplication::~TApplication()
 {
     forms_.clear();
     if (Application == this)
-        Application = nullptr;
+        Application = previous_;
 }
 
 void TApplication::Initialize()
@@ -63,8 +67,10 @@ void TApplication::Initialize()
 
 void TApplication::AdoptForm(std::unique_ptr<TForm> form)
 {
-    if (!mainForm_)
+    if (!mainForm_) {
         mainForm_ = form.get();
+        mainForm_->ApplyBorderStyle();
+    }
     forms_.push_back(std::move(form));
 }
 
@@ -78,21 +84,27 @@ int TApplication::Run()
     return QApplication::exec();
 }
 
-void ShowEscapedException(std::exception_ptr escaped)
+void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from)
 {
-    if (!Application)
-        return;
-    try {
-        std::rethrow_exception(escaped);
-    } catch (const Exception& exception) {
-        Application->ShowException(exception);
-    } catch (const std::bad_alloc&) {
-        Application->ShowException(Exception(QStringLiteral("There is not enough memory to finish this command.")));
-    } catch (const std::exception& exception) {
-        Application->ShowException(Exception(QString::fromLocal8Bit(exception.what())));
-    } catch (...) {
-        Application->ShowException(Exception(QString()));
-    }
+    const Exception shown = [&] {
+        try {
+            std::rethrow_exception(escaped);
+        } catch (const Exception& exception) {
+            return exception;
+        } catch (const std::bad_alloc&) {
+            if (from == EscapedFrom::Command)
+                return Exception(QStringLiteral("There is not enough memory to finish this command."));
+        } catch (const std::exception& exception) {
+            if (from == EscapedFrom::Command)
+                return Exception(QString::fromLocal8Bit(exception.what()));
+        } catch (...) {
+        }
+        return Exception(QString());
+    }();
+    if (Application && QApplication::instance())
+        Application->ShowException(shown);
+    else
+        std::fprintf(stderr, "zimbrots: %s\n", shown.what());
 }
 
 void TApplication::ShowException(const Exception& exception)

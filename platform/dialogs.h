@@ -2,7 +2,7 @@
 // their settings, and open Qt's own dialogs when executed.
 #pragma once
 
-#include "app/font.h"
+#include "platform/font.h"
 
 #include <QWidget>
 

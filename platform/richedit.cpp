@@ -1,7 +1,7 @@
-#include "app/richedit.h"
+#include "platform/richedit.h"
 
-#include "app/exception.h"
-#include "app/rtf_writer.h"
+#include "platform/exception.h"
+#include "rtf/rtf_writer.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>

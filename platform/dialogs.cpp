@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "platform/dialogs.h"
 
 #include <QComboBox>
 #include <QFileDialog>

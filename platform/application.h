@@ -1,9 +1,10 @@
 // The application object: start-up, the message loop and the standard error display.
 #pragma once
 
-#include "app/exception.h"
+#include "platform/exception.h"
 
 #include <QString>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,8 @@ class QApplication;
 class QWidget;
 class TForm;
 
+// The application object. The newest one is Application until it ends, when the one before it
+// (if any) is Application again.
 class TApplication {
 public:
     TApplication(int& argc, char** argv);
@@ -40,6 +43,7 @@ public:
 private:
     void AdoptForm(std::unique_ptr<TForm> form);
 
+    TApplication* previous_;
     int& argc_;
     char** argv_;
     std::unique_ptr<QApplication> ownApplication_;
@@ -48,6 +52,15 @@ private:
 };
 
 extern TApplication* Application;
+
+// Where an exception escaped to: a command that the message loop ran, or the entry point.
+enum class EscapedFrom { Command, EntryPoint };
+
+// The standard error display, the one place that decides what an escaped exception shows: a
+// platform exception its message; at the entry point anything else an empty message; from a
+// command, the message of a standard exception too. Shown in a message box, or on standard
+// error before the GUI exists.
+void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from = EscapedFrom::Command);
 
 // Asks a question in a message box; returns mrYes or mrNo.
 int MessageDlgYesNo(const QString& message);

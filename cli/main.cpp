@@ -28,7 +28,8 @@ void PrintUsage(std::FILE* to)
                  "\n"
                  "  --encoding NAME  the text's encoding: utf-8 (default) or windows-1257\n"
                  "  --help           show this help and exit\n"
-                 "  --version        show the version and exit\n",
+                 "  --version        show the version and exit\n"
+                 "  --               end of options: every argument after it is a FILE\n",
                  ProgramName);
 }
 

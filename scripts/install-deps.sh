@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
 test_packages=(clang libclang-rt-14-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
-               desktop-file-utils appstream libreoffice-writer-nogui perl file)
+               desktop-file-utils appstream libreoffice-writer-nogui perl file lintian)
 
 packages=("${build_packages[@]}")
 [ "${1:-}" = test ] && packages+=("${test_packages[@]}")

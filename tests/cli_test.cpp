@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -109,6 +110,20 @@ TEST_F(CliTest, OptionsHelpVersionAndBadUsage)
     r = Shell("\"$CONVERT\" --help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage: zimbrots-convert"), std::string::npos);
+    // The manual page names every option and encoding that the help names.
+    std::string manual = Slurp(ZIMBROTS_CONVERT_MANUAL);
+    for (std::size_t dash; (dash = manual.find("\\-")) != std::string::npos;)
+        manual.replace(dash, 2, "-");
+    std::istringstream help(r.out);
+    for (std::string word; help >> word;) {
+        std::replace_if(word.begin(), word.end(), [](char c) { return c == '[' || c == ']' || c == '|'; }, ' ');
+        std::istringstream parts(word);
+        for (std::string part; parts >> part;) {
+            if (part.starts_with("--") || part.starts_with("utf-") || part.starts_with("windows-")) {
+                EXPECT_NE(manual.find(part), std::string::npos) << part;
+            }
+        }
+    }
     for (const char* bad : {"--bogus", "--encoding latin-9", "--encoding"}) {
         r = Shell(std::string("\"$CONVERT\" ") + bad + " </dev/null");
         EXPECT_EQ(r.status, 2) << bad;

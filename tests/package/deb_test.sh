@@ -19,9 +19,14 @@ check "package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)"
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 for file in usr/bin/zimbrots usr/bin/zimbrots-convert usr/share/applications/lv.zimbrots.Zimbrots.desktop \
-            usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png; do
+            usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png \
+            usr/share/doc/zimbrots/copyright usr/share/doc/zimbrots/changelog.gz \
+            usr/share/man/man1/zimbrots.1.gz usr/share/man/man1/zimbrots-convert.1.gz; do
   check "holds $file" grep -qx "./$file" "$work/contents"
 done
+
+# Debian's own checker: no error and no warning.
+check "lintian finds nothing" lintian --fail-on error,warning --pedantic "$deb"
 
 dpkg-deb -x "$deb" "$work/root"
 for program in zimbrots zimbrots-convert; do

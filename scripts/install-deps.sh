@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
-test_packages=(clang libclang-rt-14-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
+test_packages=(clang libclang-rt-14-dev libx11-dev debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
                desktop-file-utils appstream libreoffice-writer-nogui perl file lintian)
 
 packages=("${build_packages[@]}")
@@ -17,7 +17,13 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "Please install these Debian packages as root first (sudo is not installed): ${missing[*]}" >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
 echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update -q
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

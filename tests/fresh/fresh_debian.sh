@@ -32,9 +32,12 @@ started=$(date +%s)
 say() { printf 'fresh Debian check [%4ds]: %s\n' $(($(date +%s) - started)) "$*"; }
 
 # Runs one step with its output in the log; on failure names the step and its own error line.
+passed=0
 step() {  # step DESCRIPTION COMMAND...
   say "$1"
-  if ! "${@:2}" >"$log" 2>&1; then
+  if "${@:2}" >"$log" 2>&1; then
+    passed=$((passed + 1))
+  else
     local line
     line=$(grep -iE 'error|fail|cannot|unable|not found|no such' "$log" | grep -v '^Get:' | tail -n 1)
     [ -n "$line" ] || line=$(tail -n 1 "$log")
@@ -42,6 +45,7 @@ step() {  # step DESCRIPTION COMMAND...
     echo "  its error: $line"
     echo "  last lines of its output:"
     tail -n 25 "$log" | sed 's/^/    /'
+    echo "fresh-debian: $passed passed, 1 failed"
     exit 1
   fi
 }
@@ -179,4 +183,5 @@ step "apt installs the package and all it depends on into a second fresh root" \
   in_root "$root" bash -c "apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q /root/$(basename "$deb")"
 step "the installed zimbrots shows its window, the installed zimbrots-convert converts" run_installed_program
 
-say "passed"
+say "done in $(($(date +%s) - started)) s"
+echo "fresh-debian: $passed passed, 0 failed"

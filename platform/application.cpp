@@ -61,6 +61,9 @@ void TApplication::Initialize()
         ownApplication_ = std::make_unique<GuardedApplication>(argc_, argv_);
     QApplication::setApplicationName(QStringLiteral("zimbrots"));
     QApplication::setApplicationDisplayName(Title());
+    // Ties the windows to the installed desktop entry: its name and icon in docks and task
+    // switchers, and the application id on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("lv.zimbrots.Zimbrots"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zimbrots.png")));
     SubstituteWindowsFonts();
 }

@@ -29,7 +29,7 @@ bool TSaveDialog::Execute()
     dialog.setObjectName(QStringLiteral("SaveDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The desktop's own file chooser where it has one, Qt's elsewhere.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!filter_.isEmpty())
         dialog.setNameFilters(NameFilters());
@@ -69,6 +69,8 @@ bool TFontDialog::Execute()
     // Qt's dialog has underline and strike-out; colour joins them among the effects.
     auto* color = new QComboBox(&dialog);
     color->setObjectName(QStringLiteral("colorCombo"));
+    // The system's window text colour first: it follows the desktop's theme.
+    color->addItem(QStringLiteral("Window Text"), QColor());
     for (const NamedColor& c : FontDialogColors()) {
         QPixmap swatch(12, 12);
         swatch.fill(QColor(c.rgb));
@@ -82,7 +84,9 @@ bool TFontDialog::Execute()
     color->setCurrentIndex(current);
     auto* effects = dialog.findChild<QGroupBox*>();
     if (effects && effects->layout()) {
-        effects->layout()->addWidget(new QLabel(QStringLiteral("Colo&r:"), effects));
+        auto* label = new QLabel(QStringLiteral("Colo&r:"), effects);
+        label->setBuddy(color);  // shows "Color:" with R as the key to the list
+        effects->layout()->addWidget(label);
         effects->layout()->addWidget(color);
     } else if (dialog.layout()) {
         dialog.layout()->addWidget(color);

@@ -10,7 +10,9 @@ enum TFontPitch { fpDefault = 0, fpVariable = 1, fpFixed = 2 };
 
 struct TFont {
     QFont font;
-    QColor color = Qt::black;
+    // Invalid: the system's window text colour, which follows the desktop's palette, light on
+    // a dark theme. Only a colour the user picks is fixed.
+    QColor color;
     int charset = DEFAULT_CHARSET;
     TFontPitch pitch = fpDefault;
 };

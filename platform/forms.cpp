@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
+#include <QWindow>
 
 TForm::TForm(QWidget* parent) : QMainWindow(parent) {}
 
@@ -78,6 +79,13 @@ int TForm::ShowModal()
 {
     modalResult_ = mrNone;
     setWindowModality(Qt::ApplicationModal);
+    // Over the main window, as its dialog: the window manager or compositor places it there
+    // and keeps it above, and on Wayland that is the only way to tie the two.
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    if (main && main != this && main->windowHandle()) {
+        winId();
+        windowHandle()->setTransientParent(main->windowHandle());
+    }
     QEventLoop loop;
     modalLoop_ = &loop;
     show();

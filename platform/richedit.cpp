@@ -68,7 +68,10 @@ QTextCharFormat FormatOf(const TFont& font)
 {
     QTextCharFormat format;
     format.setFont(font.font, QTextCharFormat::FontPropertiesAll);
-    format.setForeground(font.color);
+    if (font.color.isValid())
+        format.setForeground(font.color);
+    else
+        format.clearForeground();
     format.setProperty(CharsetProperty, font.charset);
     format.setFontFixedPitch(font.pitch == fpFixed);
     return format;
@@ -89,8 +92,9 @@ RtfCharFormat RtfFormatOf(const QTextCharFormat& format, const TFont& base)
     rtf.italic = format.fontItalic();
     rtf.underline = format.fontUnderline();
     rtf.strikeOut = format.fontStrikeOut();
+    // Text in the system colour is written in the reader's automatic colour.
     const QColor color = format.foreground().style() != Qt::NoBrush ? format.foreground().color() : base.color;
-    rtf.hasColor = true;
+    rtf.hasColor = color.isValid();
     rtf.rgb = color.rgb() & 0xFFFFFF;
     return rtf;
 }
@@ -281,6 +285,10 @@ void TRichEdit::SetFontPitchName(const QString& name) { pitch_ = PitchFromName(n
 void TRichEdit::SetFontColor(const QColor& color)
 {
     color_ = color;
+    if (!color.isValid()) {
+        setPalette(QPalette());  // the desktop's palette, also when the theme changes
+        return;
+    }
     QPalette p = palette();
     p.setColor(QPalette::Text, color);
     setPalette(p);

@@ -96,7 +96,7 @@ private:
     TTextAttributes selAttributes_;
     int charset_ = DEFAULT_CHARSET;
     TFontPitch pitch_ = fpDefault;
-    QColor color_ = Qt::black;
+    QColor color_;  // invalid: the system's window text colour
 };
 
 // Character-set and pitch of text live in the editor's formats under these properties.

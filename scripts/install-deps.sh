@@ -3,7 +3,7 @@
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation fonts-dejavu-core)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core)
 test_packages=(clang libclang-rt-14-dev libx11-dev debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
                desktop-file-utils appstream libreoffice-writer-nogui perl file lintian)
 

@@ -268,6 +268,25 @@ TEST_F(WindowTest, AWordTooLongToWrapAtItsEndsWrapsAnywhereWhileItIsThere)
     EXPECT_EQ(Text(), QString("|\\/|").repeated(300));
 }
 
+// Text in the system colour follows the desktop's palette: light on a dark theme, after
+// Convert too. Read from the pixels the editor draws.
+TEST_F(WindowTest, TextInTheSystemColourShowsOnADarkTheme)
+{
+    QPalette dark = form_->palette();
+    dark.setColor(QPalette::Base, Qt::black);
+    dark.setColor(QPalette::Text, Qt::white);
+    form_->setPalette(dark);
+    Type("Labdien");
+    Key(Qt::Key_K);
+    const QImage shown = edit_->viewport()->grab().toImage();
+    int lightPixels = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            lightPixels += qGray(shown.pixel(x, y)) > 160;
+    EXPECT_LT(lightPixels, shown.width() * shown.height() / 10) << "a dark background";
+    EXPECT_GT(lightPixels, 40) << "the converted text is drawn in the palette's light text colour";
+}
+
 TEST_F(WindowTest, ConvertAndClearAreEachOneUndoStepThatBringsBackFonts)
 {
     Type("Sveiki ");
@@ -340,6 +359,10 @@ TEST_F(WindowTest, FontAppliesToTheSelectionOrToWhatIsTypedNext)
         auto* dialog = qobject_cast<QFontDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->currentFont().family(), QFontInfo(QFont("Courier New")).family()) << "loaded with the editor's base font";
+        auto* color = dialog->findChild<QComboBox*>("colorCombo");
+        EXPECT_EQ(color->currentText(), "Window Text") << "the editor's text is in the system colour";
+        QTest::keyClick(dialog, Qt::Key_R, Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget(), color) << "Alt+R, the label's access key, reaches the colour list";
         dialog->reject();
     }, [this] { Key(Qt::Key_F); });
     EXPECT_EQ(edit_->toHtml(), before) << "cancel changes nothing";
@@ -479,8 +502,9 @@ TEST_F(WindowTest, AboutIsModalAndTheSameWindowEveryTime)
 {
     QWidget* seen[2] = {};
     for (QWidget*& s : seen) {
-        AnswerModal([&s](QWidget* modal) {
+        AnswerModal([&s, this](QWidget* modal) {
             s = modal;
+            EXPECT_EQ(modal->windowHandle()->transientParent(), form_->windowHandle()) << "over the main window";
             // While it is open the main window takes no input.
             EXPECT_EQ(modal->windowModality(), Qt::ApplicationModal);
             auto* memo = modal->findChild<QPlainTextEdit*>("Memo1");

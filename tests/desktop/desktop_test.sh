@@ -18,8 +18,12 @@ cleanup() {
 trap cleanup EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || { echo "install failed"; exit 1; }
-check "installed files" test -x "$work/prefix/bin/zimbrots" -a -x "$work/prefix/bin/zimbrots-convert" \
-  -a -f "$work/prefix/share/icons/hicolor/32x32/apps/zimbrots.png"
+check "installed programs" test -x "$work/prefix/bin/zimbrots" -a -x "$work/prefix/bin/zimbrots-convert"
+for size in 16 22 24 32 48 64 128 256; do
+  icon="$work/prefix/share/icons/hicolor/${size}x${size}/apps/zimbrots.png"
+  check "theme icon ${size}x${size}" test "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}"
+done
+check "scalable theme icon" test -f "$work/prefix/share/icons/hicolor/scalable/apps/zimbrots.svg"
 check "desktop entry validates" desktop-file-validate "$work/prefix/share/applications/lv.zimbrots.Zimbrots.desktop"
 check "metainfo validates" appstreamcli validate --no-net --pedantic "$work/prefix/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml"
 
@@ -68,6 +72,11 @@ hints=$(xprop -id "$window" WM_NORMAL_HINTS)
 min=$(sed -n 's/.*minimum size: //p' <<<"$hints")
 max=$(sed -n 's/.*maximum size: //p' <<<"$hints")
 check "not resizable ($min / $max)" test -n "$min" -a "$min" = "$max"
+check "main window has an icon" bash -c "xprop -id '$window' _NET_WM_ICON | grep -q 'Icon (32 x 32)'"
+# A desktop ties the window to its entry by the window's class.
+wm_class=$(xprop -id "$window" WM_CLASS | sed 's/.*, "\(.*\)"/\1/')
+entry_class=$(sed -n 's/^StartupWMClass=//p' "$work/prefix/share/applications/lv.zimbrots.Zimbrots.desktop")
+check "StartupWMClass '$entry_class' is the window's class '$wm_class'" test -n "$wm_class" -a "$wm_class" = "$entry_class"
 import -window root "$artefacts/main-window.png"
 
 xdotool type --delay 80 'Labdien, Žūžū!'
@@ -83,6 +92,9 @@ xdotool key alt+a
 sleep 0.8
 about=$(xdotool search --name "^About Zimbrots v$version_pattern\$" 2>/dev/null | head -n 1)
 check "About window opened" test -n "$about"
+check "About window has an icon" bash -c "xprop -id '$about' _NET_WM_ICON | grep -q 'Icon (32 x 32)'"
+check "About window is transient for the main window" \
+  bash -c "xprop -id '$about' WM_TRANSIENT_FOR | grep -qi '$(printf '0x%x' "$window")\$'"
 import -window root "$artefacts/about.png"
 xdotool windowfocus "$window" 2>/dev/null; xdotool key ctrl+l; sleep 0.3
 [ -n "$about" ] && { xdotool windowfocus --sync "$about"; xdotool key alt+u; sleep 0.5; }
@@ -101,6 +113,73 @@ xdotool type --delay 30 'lost'
 xdotool key ctrl+q
 wait_status
 check "Ctrl+Q gives status 1 ($status)" test "$status" = 1
+
+# A dark desktop theme: the converted text must stand out from the editor's background, as
+# measured on the screen's pixels (WCAG contrast of the editor's two main colours).
+if [ -f /usr/lib/x86_64-linux-gnu/qt6/plugins/platformthemes/libqgtk3.so ]; then
+  QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark start
+  xdotool type --delay 30 'Labdien, Žūžū! Sveiki, draugi.'
+  xdotool key ctrl+k
+  sleep 0.5
+  import -window "$window" "$work/dark.png"
+  cp "$work/dark.png" "$artefacts/dark-theme.png"
+  height=$(identify -format '%h' "$work/dark.png")
+  # The editor's first lines: 385 x 217 at (8, 16) below the menu bar, less frame and bars.
+  contrast=$(convert "$work/dark.png" -crop "300x60+12+$((height - 279 + 20))" -format %c histogram:info:- |
+    sed -n 's/^ *\([0-9]*\): *(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4/p' | sort -rn | awk '
+      function channel(c) { c /= 255; return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ^ 2.4 }
+      function lum(r, g, b) { return 0.2126 * channel(r) + 0.7152 * channel(g) + 0.0722 * channel(b) }
+      NR == 1 { background = lum($2, $3, $4); next }
+      $1 >= 8 { l = lum($2, $3, $4); r = (l > background ? (l + 0.05) / (background + 0.05) : (background + 0.05) / (l + 0.05)); if (r > best) best = r }
+      END { printf "%.1f", best }')
+  check "dark theme: converted text contrast $contrast:1 is at least 4.5:1" awk "BEGIN { exit !($contrast >= 4.5) }"
+  "$wm_close" "$window"
+  wait_status
+else
+  echo "SKIPPED: dark theme (qt6-gtk-platformtheme is not installed)"
+fi
+
+# What a screen reader reads, through AT-SPI on a private session bus.
+if [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
+  names=$(timeout 60 dbus-run-session -- bash -c '
+    /usr/libexec/at-spi-bus-launcher --launch-immediately &
+    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$1" 2>/dev/null &
+    program=$!
+    /usr/bin/python3 "$2"
+    kill $program' _ "$work/prefix/bin/zimbrots" "$(dirname "$0")/accessible_names.py" 2>/dev/null)
+  printf '%s\n' "$names" >"$artefacts/accessible-names.txt"
+  for expected in $'text\tIevadi konvertējamo tekstu:' $'push button\tConvert' $'push button\tClear' \
+                  $'push button\tExit' $'menu item\tFile' $'menu item\tSave As..' $'menu item\tAbout'; do
+    check "screen reader reads '${expected//$'\t'/: }'" grep -qxF "$expected" <<<"$names"
+  done
+else
+  echo "SKIPPED: screen reader names (at-spi2-core or python3-pyatspi is not installed)"
+fi
+
+# Natively on Wayland, in a Weston nested in this display: the About window opens and Alt+U
+# closes it. Weston takes keys for the window it shows last; the screen tells what happened.
+if command -v weston >/dev/null && [ -f /usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland-generic.so ]; then
+  weston --backend=x11-backend.so --use-pixman --socket=zimbrots-test --width=800 --height=600 \
+    >"$work/weston.log" 2>&1 &
+  weston=$!
+  for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/zimbrots-test" ] && break; sleep 0.1; done
+  QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=zimbrots-test "$work/prefix/bin/zimbrots" 2>"$work/stderr" &
+  app=$!
+  sleep 3
+  xdotool windowfocus "$(xdotool search --class weston | head -n 1)" 2>/dev/null
+  xdotool type --delay 30 'Sveiki'
+  sleep 0.5; import -window root "$work/wayland-before.png"
+  xdotool key alt+a; sleep 1.5; import -window root "$artefacts/wayland-about.png"
+  xdotool key alt+u; sleep 1; import -window root "$artefacts/wayland-after.png"
+  opened=$(compare -metric AE "$work/wayland-before.png" "$artefacts/wayland-about.png" null: 2>&1)
+  closed=$(compare -metric AE "$work/wayland-before.png" "$artefacts/wayland-after.png" null: 2>&1)
+  check "Wayland: the program runs" kill -0 "$app"
+  check "Wayland: About opened ($opened pixels changed)" test "${opened%.*}" -gt 20000
+  check "Wayland: Alt+U closed it ($closed pixels differ from before)" test "${closed%.*}" -lt 3000
+  kill "$app" "$weston" 2>/dev/null; wait "$app" 2>/dev/null; app=""
+else
+  echo "SKIPPED: Wayland (weston or qt6-wayland is not installed)"
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

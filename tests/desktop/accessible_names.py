@@ -1,0 +1,28 @@
+#!/usr/bin/python3
+# Prints the role and name of every object of the running zimbrots that a screen reader sees
+# through AT-SPI, one "role<TAB>name" a line. Run under /usr/bin/python3, where pyatspi is.
+import sys
+import time
+
+import pyatspi
+
+
+def find_application(name, seconds=20):
+    for _ in range(seconds * 10):
+        desktop = pyatspi.Registry.getDesktop(0)
+        for app in desktop:
+            if app is not None and app.name == name:
+                return app
+        time.sleep(0.1)
+    sys.exit("no application named %r on the accessibility bus" % name)
+
+
+def walk(node, depth=0):
+    if depth > 30 or node is None:
+        return
+    print("%s\t%s" % (node.getRoleName(), node.name))
+    for child in node:
+        walk(child, depth + 1)
+
+
+walk(find_application(sys.argv[1] if len(sys.argv) > 1 else "zimbrots"))

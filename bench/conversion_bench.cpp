@@ -1,5 +1,6 @@
 // Conversion speed against memcpy of the same input, measured in one run.
 #include "conversion/convert.h"
+#include "conversion/vector_passes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -60,8 +61,30 @@ void BM_Memcpy(benchmark::State& state)
 // 4 MiB stays in this machine's cache; 64 MiB does not.
 BENCHMARK(BM_Memcpy)->Arg(4 << 20)->Arg(64 << 20);
 
+// The second argument chooses the path: 0 scalar, 1 AVX-512 with VBMI2. The best path is taken
+// again afterwards.
+struct ForcedPath {
+    explicit ForcedPath(benchmark::State& state)
+    {
+        const ConversionPath path = state.range(1) == 0 ? ConversionPath::Scalar : ConversionPath::Avx512Vbmi2;
+        usable = UseConversionPath(path);
+        if (!usable)
+            state.SkipWithError("this processor lacks the path");
+    }
+    ~ForcedPath() { UseConversionPath(BestConversionPath()); }
+    bool usable;
+};
+
+void PathArguments(benchmark::internal::Benchmark* b)
+{
+    b->ArgsProduct({{4 << 20, 64 << 20}, {0, 1}})->ArgNames({"bytes", "path"});
+}
+
 void BM_ConvertToHacker(benchmark::State& state)
 {
+    const ForcedPath path(state);
+    if (!path.usable)
+        return;
     const std::string input = Cp1257Prose(std::size_t(state.range(0)));
     std::string work;
     for (auto _ : state) {
@@ -71,10 +94,30 @@ void BM_ConvertToHacker(benchmark::State& state)
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(input.size()));
 }
-BENCHMARK(BM_ConvertToHacker)->Arg(4 << 20)->Arg(64 << 20);
+BENCHMARK(BM_ConvertToHacker)->Apply(PathArguments);
+
+// The filter's form of the Windows-1257 pass: converted into another buffer.
+void BM_AppendConvertedWindows1257(benchmark::State& state)
+{
+    const ForcedPath path(state);
+    if (!path.usable)
+        return;
+    const std::string input = Cp1257Prose(std::size_t(state.range(0)));
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        AppendConvertedWindows1257(input, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(input.size()));
+}
+BENCHMARK(BM_AppendConvertedWindows1257)->Apply(PathArguments);
 
 void BM_ConvertUtf8(benchmark::State& state)
 {
+    const ForcedPath path(state);
+    if (!path.usable)
+        return;
     const std::string input = Utf8Prose(std::size_t(state.range(0)));
     for (auto _ : state) {
         std::string out = ConvertUtf8(input);
@@ -82,7 +125,27 @@ void BM_ConvertUtf8(benchmark::State& state)
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(input.size()));
 }
-BENCHMARK(BM_ConvertUtf8)->Arg(4 << 20)->Arg(64 << 20);
+BENCHMARK(BM_ConvertUtf8)->Apply(PathArguments);
+
+// The filter's form of the UTF-8 pass: 64 KiB pieces streamed into a buffer that is reused.
+void BM_Utf8StreamConverter(benchmark::State& state)
+{
+    const ForcedPath path(state);
+    if (!path.usable)
+        return;
+    const std::string input = Utf8Prose(std::size_t(state.range(0)));
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        Utf8StreamConverter converter;
+        for (std::size_t at = 0; at < input.size(); at += 64 * 1024)
+            converter.Convert(std::string_view(input).substr(at, 64 * 1024), out);
+        converter.Finish(out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(input.size()));
+}
+BENCHMARK(BM_Utf8StreamConverter)->Apply(PathArguments);
 
 void BM_ConvertUtf16(benchmark::State& state)
 {

@@ -139,6 +139,12 @@ int main(int argc, char** argv)
     if (files.empty())
         files.emplace_back("-");
 
+    // With a pipe's default 64 KiB, this program and its reader take turns every few dozen
+    // kilobytes; 1 MiB, the most an unprivileged process may ask for, halved the time of
+    // "zimbrots-convert FILE | cat" on 256 MiB. Not a pipe, or not allowed: nothing changes.
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO})
+        ::fcntl(fd, F_SETPIPE_SZ, 1 << 20);
+
     int status = 0;
     for (const std::string& file : files) {
         int fd = STDIN_FILENO;

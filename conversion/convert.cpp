@@ -2,6 +2,7 @@
 
 #include "cp1257.h"
 #include "hacker_table.h"
+#include "vector_passes.h"
 
 #include <array>
 #include <cstdint>
@@ -130,20 +131,31 @@ inline char* PutSlot(char* out, const Slot& slot)
 
 inline char* PutRow(char* out, int row) { return PutSlot(out, ByteSlots[HackerTable[row].lower]); }
 
-// Converts a Windows-1257 block into out, which has room for 6 bytes per input byte plus 8.
+// Converts a Windows-1257 block into out, which has room for 6 bytes per input byte plus
+// vector_detail::Slack.
 char* ConvertCp1257Block(const unsigned char* in, std::size_t size, char* out)
 {
-    for (std::size_t i = 0; i < size; ++i)
+    for (std::size_t i = vector_detail::ConvertWindows1257Forward(in, size, out); i < size; ++i)
         out = PutSlot(out, ByteSlots[in[i]]);
     return out;
 }
 
 // Converts as much UTF-8 as can be decided; with final false it stops before a tail that the
-// next piece could change. Needs room for 4 output bytes per input byte plus 8.
+// next piece could change. Needs room for 4 output bytes per input byte plus
+// vector_detail::Slack.
 char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, std::size_t& consumed, char* out)
 {
+    const bool vector = CurrentConversionPath() != ConversionPath::Scalar;
     std::size_t i = 0;
+    std::size_t scalarUntil = 0;  // where the vector pass may take over again
     while (i < size) {
+        if (vector && i >= scalarUntil) {
+            i += vector_detail::ConvertUtf8Forward(in + i, size - i, out);
+            // It stopped at a mark or near the end: a few bytes for the scalar pass.
+            scalarUntil = i + 16;
+            if (i >= size)
+                break;
+        }
         const unsigned char b = in[i];
         if (b < 0x80) {
             const Decomposed& d = DecomposedOfBase[b];
@@ -213,12 +225,14 @@ template <typename Writer>
 void AppendWith(std::string& out, std::size_t maxSize, Writer write)
 {
     const std::size_t start = out.size();
-    out.resize(start + maxSize + 8);
+    out.resize(start + maxSize + vector_detail::Slack);
     char* end = write(out.data() + start);
     out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
-constexpr std::size_t BlockSize = 64 * 1024;
+// Longer input goes in blocks of this size: the output's room, zeroed when it is made, then
+// stays in the cache until it is written.
+constexpr std::size_t BlockSize = 16 * 1024;
 
 }  // namespace
 
@@ -226,19 +240,22 @@ void ConvertToHacker(std::string& windows1257Text)
 {
     std::string& text = windows1257Text;
     const std::size_t size = text.size();
-    // Four sums, so that the additions do not wait on each other.
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t sums[4] = {0, 0, 0, 0};
-    std::size_t i = 0;
-    for (; i + 4 <= size; i += 4) {
-        sums[0] += ByteLengths[bytes[i]];
-        sums[1] += ByteLengths[bytes[i + 1]];
-        sums[2] += ByteLengths[bytes[i + 2]];
-        sums[3] += ByteLengths[bytes[i + 3]];
+    std::size_t resultSize = 0;
+    if (!vector_detail::ConvertedWindows1257Size(bytes, size, resultSize)) {
+        // Four sums, so that the additions do not wait on each other.
+        std::size_t sums[4] = {0, 0, 0, 0};
+        std::size_t i = 0;
+        for (; i + 4 <= size; i += 4) {
+            sums[0] += ByteLengths[bytes[i]];
+            sums[1] += ByteLengths[bytes[i + 1]];
+            sums[2] += ByteLengths[bytes[i + 2]];
+            sums[3] += ByteLengths[bytes[i + 3]];
+        }
+        for (; i < size; ++i)
+            sums[0] += ByteLengths[bytes[i]];
+        resultSize = sums[0] + sums[1] + sums[2] + sums[3];
     }
-    for (; i < size; ++i)
-        sums[0] += ByteLengths[bytes[i]];
-    std::size_t resultSize = sums[0] + sums[1] + sums[2] + sums[3];
     if (resultSize == size) {
         // Only one-byte replacements: rewrite byte by byte.
         for (char& c : text)
@@ -249,8 +266,8 @@ void ConvertToHacker(std::string& windows1257Text)
     // end backwards never overtakes the bytes still to be read.
     text.resize(resultSize);
     char* const data = text.data();
-    std::size_t read = size;
     std::size_t write = resultSize;
+    std::size_t read = vector_detail::ConvertWindows1257Backward(data, size, write);
     // Eight letters at a time: their offsets come from their own lengths, so that only one
     // addition a group waits on the group before. The group is read before anything is
     // stored, and stops while eight bytes of room still lie below what it writes.
@@ -287,10 +304,13 @@ void ConvertToHacker(std::string& windows1257Text)
 
 void AppendConvertedWindows1257(std::string_view windows1257Piece, std::string& out)
 {
-    const std::string_view piece = windows1257Piece;
-    AppendWith(out, piece.size() * MaxReplacementLength, [&](char* dest) {
-        return ConvertCp1257Block(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(), dest);
-    });
+    for (std::string_view rest = windows1257Piece; !rest.empty();) {
+        const std::string_view piece = rest.substr(0, BlockSize);
+        AppendWith(out, piece.size() * MaxReplacementLength, [&](char* dest) {
+            return ConvertCp1257Block(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(), dest);
+        });
+        rest.remove_prefix(piece.size());
+    }
 }
 
 std::u16string ConvertUtf16(std::u16string_view text)
@@ -325,12 +345,8 @@ std::string ConvertUtf8(std::string_view text)
 {
     Utf8StreamConverter converter;
     std::string out;
-    out.reserve(text.size() + text.size() / 2);
-    while (!text.empty()) {
-        const std::size_t take = text.size() < BlockSize ? text.size() : BlockSize;
-        converter.Convert(text.substr(0, take), out);
-        text.remove_prefix(take);
-    }
+    out.reserve(2 * text.size());  // prose grows by about 1.6
+    converter.Convert(text, out);
     converter.Finish(out);
     return out;
 }
@@ -349,6 +365,15 @@ void Utf8StreamConverter::ConvertJoined(std::string_view piece, bool final, std:
 }
 
 void Utf8StreamConverter::Convert(std::string_view piece, std::string& out)
+{
+    while (piece.size() > BlockSize) {
+        ConvertPiece(piece.substr(0, BlockSize), out);
+        piece.remove_prefix(BlockSize);
+    }
+    ConvertPiece(piece, out);
+}
+
+void Utf8StreamConverter::ConvertPiece(std::string_view piece, std::string& out)
 {
     if (heldSize_ == 0) {
         ConvertJoined(piece, false, out);

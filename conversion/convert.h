@@ -30,6 +30,7 @@ public:
     void Finish(std::string& out);
 
 private:
+    void ConvertPiece(std::string_view piece, std::string& out);
     void ConvertJoined(std::string_view piece, bool final, std::string& out);
 
     char held_[2] = {};

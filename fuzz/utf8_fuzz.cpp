@@ -1,8 +1,9 @@
 // The UTF-8 pass against a plain reference on arbitrary bytes, and streamed in pieces against
-// the one-shot conversion.
+// the one-shot conversion; each vector path against the scalar pass, the Windows-1257 pass too.
 #include "conversion/convert.h"
 #include "conversion/cp1257.h"
 #include "conversion/hacker_table.h"
+#include "conversion/vector_passes.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -99,11 +100,9 @@ std::string Reference(const std::string& in)
     return out;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+// One path: the UTF-8 pass against the reference, whole and streamed.
+void CheckUtf8(const std::string& input)
 {
-    const std::string input(reinterpret_cast<const char*>(data), size);
     const std::string whole = ConvertUtf8(input);
     if (whole != Reference(input))
         std::abort();
@@ -124,5 +123,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stream.Finish(out);
     if (out != whole)
         std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    // The scalar pass first, as the reference for the Windows-1257 forms; then each vector
+    // path this processor offers, forced in turn.
+    std::string inPlace, appended;
+    for (const ConversionPath path : {ConversionPath::Scalar, BestConversionPath()}) {
+        UseConversionPath(path);
+        CheckUtf8(input);
+        std::string bytes = input, pieces;
+        ConvertToHacker(bytes);
+        AppendConvertedWindows1257(input, pieces);
+        if (path == ConversionPath::Scalar) {
+            inPlace = bytes;
+            appended = pieces;
+        } else if (bytes != inPlace || pieces != appended) {
+            std::abort();
+        }
+    }
     return 0;
 }

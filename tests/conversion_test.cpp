@@ -1,9 +1,11 @@
 #include "conversion/convert.h"
 #include "conversion/cp1257.h"
 #include "conversion/hacker_table.h"
+#include "conversion/vector_passes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iconv.h>
 #include <random>
 #include <set>
@@ -282,6 +284,47 @@ TEST(ConvertUnicode, LongTextCrossesInternalBlocks)
     EXPECT_EQ(ConvertUtf8(text), expected);
     std::u16string wide(text.size(), u'ū');
     EXPECT_EQ(ConvertUtf16(wide).size(), wide.size() * 6);
+}
+
+// Each vector path, forced in turn, gives the scalar pass's bytes: for every length up to 300
+// and every alignment of the input, on bytes drawn to meet the cases a block cannot decide
+// alone (letters before marks, two-byte letters across block ends, broken sequences).
+TEST(ConversionPaths, EveryPathGivesTheScalarBytes)
+{
+    if (BestConversionPath() == ConversionPath::Scalar)
+        GTEST_SKIP() << "this processor has no vector path";
+    const std::string pieces[] = {"a", "h", "u", "m", "x", " ", "\xC5\xAB", "\xC4\x85", "\xC4\x8D", "\xC4", "\xC5",
+                                  "\x80", "\xAB", "\xCC\x84", "\xCC", "\xCD", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xFB"};
+    std::mt19937 rng(2026);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string buffer(64 + 300, '\0');
+    for (std::size_t length = 0; length <= 300; ++length) {
+        std::string text;
+        while (text.size() < length)
+            text += length % 3 == 0 ? std::string(1, char(byte(rng))) : pieces[pick(rng)];
+        text.resize(length);
+        // A letter's two bytes on either side of the 60th byte of a vector step, with and
+        // without a combining mark in the step after it.
+        for (const std::size_t at : {59u, 119u, 179u})
+            if (length > at + 2 && length % 2 == 0)
+                text.replace(at, 2, length % 4 == 0 ? "\xC5\xAB" : "\xC4\x85");
+        if (length > 200 && length % 3 == 1)
+            text.replace(190, 3, "a\xCC\x84");
+        ASSERT_TRUE(UseConversionPath(ConversionPath::Scalar));
+        const std::string utf8 = ConvertUtf8(text);
+        const std::string bytes = Convert(text);
+        ASSERT_TRUE(UseConversionPath(BestConversionPath()));
+        EXPECT_EQ(Convert(text), bytes) << "in place, length " << length;
+        for (std::size_t alignment = 0; alignment < 64; ++alignment) {
+            std::copy(text.begin(), text.end(), buffer.begin() + alignment);
+            const std::string_view view(buffer.data() + alignment, length);
+            std::string appended;
+            AppendConvertedWindows1257(view, appended);
+            ASSERT_EQ(appended, bytes) << "Windows-1257, length " << length << ", alignment " << alignment;
+            ASSERT_EQ(ConvertUtf8(view), utf8) << "UTF-8, length " << length << ", alignment " << alignment;
+        }
+    }
 }
 
 }  // namespace

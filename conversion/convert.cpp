@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace zimbrots {
 
@@ -221,13 +222,20 @@ char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, st
     return out;
 }
 
+// Writes into room for maxSize bytes, then appends what was written. The room is a scratch
+// buffer kept from call to call: growing the string itself by the most a piece can need would
+// zero four to six times the piece first.
 template <typename Writer>
 void AppendWith(std::string& out, std::size_t maxSize, Writer write)
 {
-    const std::size_t start = out.size();
-    out.resize(start + maxSize + vector_detail::Slack);
-    char* end = write(out.data() + start);
-    out.resize(static_cast<std::size_t>(end - out.data()));
+    thread_local std::unique_ptr<char[]> scratch;
+    thread_local std::size_t scratchSize = 0;
+    if (scratchSize < maxSize + vector_detail::Slack) {
+        scratchSize = maxSize + vector_detail::Slack;
+        scratch = std::make_unique_for_overwrite<char[]>(scratchSize);
+    }
+    const char* end = write(scratch.get());
+    out.append(scratch.get(), static_cast<std::size_t>(end - scratch.get()));
 }
 
 // Longer input goes in blocks of this size: the output's room, zeroed when it is made, then

@@ -114,6 +114,43 @@ constexpr std::uint64_t SlotStarts = [] {
 }();
 constexpr std::uint64_t SlotLanes = (std::uint64_t(1) << 60) - 1;
 
+// Narrow slots: every replacement but that of ū and Ū fits in four bytes, so a register
+// without them takes sixteen bytes a block, four lanes each, and their replacements fit in one
+// 128-byte table (29 x 4 = 116 bytes).
+constexpr std::uint8_t WideRow = RowOfByte[0xFB];  // ū and Ū: six bytes
+static_assert([] {
+    for (std::size_t r = 0; r < HackerTable.size(); ++r)
+        if (HackerTable[r].replacement.size() > (r == WideRow ? 6u : 4u))
+            return false;
+    return true;
+}());
+
+constexpr std::array<std::uint8_t, 128> NarrowReplacements = [] {
+    std::array<std::uint8_t, 128> bytes{};
+    for (std::size_t r = 0; r < HackerTable.size(); ++r)
+        if (r != WideRow)
+            for (std::size_t k = 0; k < HackerTable[r].replacement.size(); ++k)
+                bytes[4 * r + k] = std::uint8_t(HackerTable[r].replacement[k]);
+    return bytes;
+}();
+
+constexpr std::array<std::array<std::uint8_t, 64>, 4> NarrowOwner = [] {
+    std::array<std::array<std::uint8_t, 64>, 4> owners{};
+    for (int k = 0; k < 4; ++k)
+        for (int s = 0; s < 64; ++s)
+            owners[k][s] = std::uint8_t(16 * k + s / 4);
+    return owners;
+}();
+
+constexpr std::array<std::uint8_t, 64> NarrowPlace = [] {
+    std::array<std::uint8_t, 64> place{};
+    for (int s = 0; s < 64; ++s)
+        place[s] = std::uint8_t(s % 4);
+    return place;
+}();
+
+constexpr std::uint64_t NarrowStarts = 0x1111111111111111ull;
+
 ConversionPath Detect()
 {
 #if ZIMBROTS_X86
@@ -143,6 +180,9 @@ ZIMBROTS_AVX512 inline __m512i PermuteBytes(__m512i index, __m512i table)
     return _mm512_maskz_permutexvar_epi8(~__mmask64(0), index, table);
 }
 
+// The first count lanes, count from 0 to 64.
+inline __mmask64 LowLanes(unsigned count) { return count >= 64 ? ~__mmask64(0) : (__mmask64(1) << count) - 1; }
+
 // A 256-byte table in four registers: byte k of the result is table[index[k]].
 struct Table256 {
     __m512i quarter[4];
@@ -163,12 +203,39 @@ struct Table256 {
 struct Expander {
     Table256 rows{RowOfByte}, replacements{Replacements};
     __m512i owner[6], place;
+    __m512i narrow0, narrow1, narrowOwner[4], narrowPlace;
 
     ZIMBROTS_AVX512 Expander()
     {
         for (int k = 0; k < 6; ++k)
             owner[k] = _mm512_loadu_si512(BlockOwner[k].data());
         place = _mm512_loadu_si512(SlotPlace.data());
+        narrow0 = _mm512_loadu_si512(NarrowReplacements.data());
+        narrow1 = _mm512_loadu_si512(NarrowReplacements.data() + 64);
+        for (int k = 0; k < 4; ++k)
+            narrowOwner[k] = _mm512_loadu_si512(NarrowOwner[k].data());
+        narrowPlace = _mm512_loadu_si512(NarrowPlace.data());
+    }
+
+    // True when no byte of the lanes has a six-byte replacement: narrow slots will do.
+    ZIMBROTS_AVX512 static bool Narrow(__m512i classes, __mmask64 lanes)
+    {
+        return !_mm512_mask_cmpeq_epi8_mask(lanes, classes, _mm512_set1_epi8(char(WideRow)));
+    }
+
+    // As Block, with sixteen input bytes, 16k to 16k + 15, in slots of four; lanes limits the
+    // slots to those of some of them.
+    ZIMBROTS_AVX512 __m512i NarrowBlock(int k, __m512i bytes, __m512i classes, __mmask64 lanes, unsigned& count) const
+    {
+        const __m512i laneByte = PermuteBytes(narrowOwner[k], bytes);
+        const __m512i laneClass = PermuteBytes(narrowOwner[k], classes);
+        const __m512i twice = _mm512_add_epi8(laneClass, laneClass);
+        const __m512i index = _mm512_add_epi8(_mm512_add_epi8(twice, twice), narrowPlace);
+        const __m512i replacement = _mm512_permutex2var_epi8(narrow0, index, narrow1);
+        const __mmask64 own = _mm512_cmpeq_epi8_mask(laneClass, _mm512_set1_epi8(NoRow)) & NarrowStarts;
+        const __mmask64 keep = (_mm512_test_epi8_mask(replacement, replacement) | own) & lanes;
+        count = unsigned(_mm_popcnt_u64(keep));
+        return _mm512_maskz_compress_epi8(keep, _mm512_mask_blend_epi8(own, replacement, laneByte));
     }
 
     // The replacements of input lanes 10k to 10k + 9, by their classes, packed at the start of
@@ -194,13 +261,22 @@ ZIMBROTS_AVX512 std::size_t Windows1257ForwardAvx512(const unsigned char* in, st
     const Expander e;
     std::size_t done = 0;
     char* dest = out;
-    for (; done + 60 <= size; done += 60) {
-        const __m512i bytes = _mm512_maskz_loadu_epi8(SlotLanes, in + done);
+    while (done + 64 <= size) {
+        const __m512i bytes = _mm512_loadu_si512(in + done);
         const __m512i classes = e.rows(bytes);
-        for (int k = 0; k < 6; ++k) {
-            unsigned count;
-            _mm512_storeu_si512(dest, e.Block(k, bytes, classes, count));
-            dest += count;
+        unsigned count;
+        if (Expander::Narrow(classes, ~__mmask64(0))) {
+            for (int k = 0; k < 4; ++k) {
+                _mm512_storeu_si512(dest, e.NarrowBlock(k, bytes, classes, ~__mmask64(0), count));
+                dest += count;
+            }
+            done += 64;
+        } else {
+            for (int k = 0; k < 6; ++k) {
+                _mm512_storeu_si512(dest, e.Block(k, bytes, classes, count));
+                dest += count;
+            }
+            done += 60;
         }
     }
     out = dest;
@@ -212,15 +288,26 @@ ZIMBROTS_AVX512 std::size_t Windows1257BackwardAvx512(char* data, std::size_t re
     const Expander e;
     // A block's output ends where the next block's begins and starts no lower than the block
     // itself, so storing exactly its bytes never overwrites a byte still to be read.
-    while (read >= 60) {
+    while (read >= 64) {
+        __m512i bytes = _mm512_loadu_si512(data + read - 64);
+        __m512i classes = e.rows(bytes);
+        unsigned count;
+        if (Expander::Narrow(classes, ~__mmask64(0))) {
+            read -= 64;
+            for (int k = 3; k >= 0; --k) {
+                const __m512i packed = e.NarrowBlock(k, bytes, classes, ~__mmask64(0), count);
+                write -= count;
+                _mm512_mask_storeu_epi8(data + write, LowLanes(count), packed);
+            }
+            continue;
+        }
         read -= 60;
-        const __m512i bytes = _mm512_maskz_loadu_epi8(SlotLanes, data + read);
-        const __m512i classes = e.rows(bytes);
+        bytes = _mm512_maskz_loadu_epi8(SlotLanes, data + read);
+        classes = e.rows(bytes);
         for (int k = 5; k >= 0; --k) {
-            unsigned count;
             const __m512i packed = e.Block(k, bytes, classes, count);
             write -= count;
-            _mm512_mask_storeu_epi8(data + write, (std::uint64_t(1) << count) - 1, packed);
+            _mm512_mask_storeu_epi8(data + write, LowLanes(count), packed);
         }
     }
     return read;
@@ -281,10 +368,18 @@ ZIMBROTS_AVX512 std::size_t Utf8ForwardAvx512(const unsigned char* in, std::size
         const __mmask64 secondHalves = ((pairStart & _mm512_cmpneq_epi8_mask(pairRow, noRow)) << 1) |
                                        __mmask64(secondHalfFirst);
         classes = _mm512_mask_mov_epi8(classes, secondHalves, skip);
-        for (int k = 0; k < 6; ++k) {
-            unsigned count;
-            _mm512_storeu_si512(dest, e.Block(k, bytes, classes, count));
-            dest += count;
+        unsigned count;
+        if (Expander::Narrow(classes, SlotLanes)) {
+            for (int k = 0; k < 4; ++k) {
+                // The last block stops at lane 59.
+                _mm512_storeu_si512(dest, e.NarrowBlock(k, bytes, classes, k < 3 ? ~__mmask64(0) : (std::uint64_t(1) << 48) - 1, count));
+                dest += count;
+            }
+        } else {
+            for (int k = 0; k < 6; ++k) {
+                _mm512_storeu_si512(dest, e.Block(k, bytes, classes, count));
+                dest += count;
+            }
         }
         secondHalfFirst = (secondHalves >> 60) & 1;
         done += 60;

@@ -311,6 +311,8 @@ TEST(ConversionPaths, EveryPathGivesTheScalarBytes)
                 text.replace(at, 2, length % 4 == 0 ? "\xC5\xAB" : "\xC4\x85");
         if (length > 200 && length % 3 == 1)
             text.replace(190, 3, "a\xCC\x84");
+        if (length > 100 && length % 5 == 0)  // sixteen letters that fill a register's 64 lanes
+            text.replace(length - 80, 64, std::string(64, 'm'));
         ASSERT_TRUE(UseConversionPath(ConversionPath::Scalar));
         const std::string utf8 = ConvertUtf8(text);
         const std::string bytes = Convert(text);

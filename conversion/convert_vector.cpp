@@ -88,22 +88,31 @@ static_assert([] {
     return true;
 }());
 
-// The lanes of block k (k from 0 to 5) read input lane 10k + s / 6; lanes 60 to 63 read
-// nothing that is kept.
-constexpr std::array<std::array<std::uint8_t, 64>, 6> BlockOwner = [] {
-    std::array<std::array<std::uint8_t, 64>, 6> owners{};
-    for (int k = 0; k < 6; ++k)
+// With slots of Width lanes, a block takes 64 / Width input bytes. Lane s of block k belongs
+// to input lane (64 / Width) k + s / Width, and is byte s % Width of its slot; lanes past the
+// last whole slot belong to nothing kept.
+template <int Width>
+constexpr auto SlotOwners()
+{
+    constexpr int perBlock = 64 / Width;
+    std::array<std::array<std::uint8_t, 64>, 64 / perBlock> owners{};
+    for (std::size_t k = 0; k < owners.size(); ++k)
         for (int s = 0; s < 64; ++s)
-            owners[k][s] = std::uint8_t(10 * k + (s < 60 ? s / 6 : 0));
+            owners[k][s] = std::uint8_t(perBlock * int(k) + (s < perBlock * Width ? s / Width : 0));
     return owners;
-}();
+}
 
-constexpr std::array<std::uint8_t, 64> SlotPlace = [] {
+template <int Width>
+constexpr auto SlotPlaces()
+{
     std::array<std::uint8_t, 64> place{};
     for (int s = 0; s < 64; ++s)
-        place[s] = std::uint8_t(s % 6);
+        place[s] = std::uint8_t(s % Width);
     return place;
-}();
+}
+
+constexpr auto BlockOwner = SlotOwners<6>();  // six blocks of ten bytes
+constexpr auto SlotPlace = SlotPlaces<6>();
 
 // Lanes that begin a slot, and the 60 lanes that belong to a slot at all.
 constexpr std::uint64_t SlotStarts = [] {
@@ -134,20 +143,9 @@ constexpr std::array<std::uint8_t, 128> NarrowReplacements = [] {
     return bytes;
 }();
 
-constexpr std::array<std::array<std::uint8_t, 64>, 4> NarrowOwner = [] {
-    std::array<std::array<std::uint8_t, 64>, 4> owners{};
-    for (int k = 0; k < 4; ++k)
-        for (int s = 0; s < 64; ++s)
-            owners[k][s] = std::uint8_t(16 * k + s / 4);
-    return owners;
-}();
-
-constexpr std::array<std::uint8_t, 64> NarrowPlace = [] {
-    std::array<std::uint8_t, 64> place{};
-    for (int s = 0; s < 64; ++s)
-        place[s] = std::uint8_t(s % 4);
-    return place;
-}();
+constexpr auto NarrowOwner = SlotOwners<4>();  // four blocks of sixteen bytes
+constexpr auto NarrowPlace = SlotPlaces<4>();
+static_assert(BlockOwner.size() == 6 && NarrowOwner.size() == 4);
 
 constexpr std::uint64_t NarrowStarts = 0x1111111111111111ull;
 

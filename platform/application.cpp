@@ -32,6 +32,15 @@ public:
     }
 };
 
+// A message box belongs to the window the user works in, or else to the main window: without
+// an owner a compositor may put it anywhere.
+QWidget* MessageOwner()
+{
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    return Application ? Application->MainForm() : nullptr;
+}
+
 void SubstituteWindowsFonts()
 {
     const QString sans = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
@@ -112,15 +121,14 @@ void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from)
 
 void TApplication::ShowException(const Exception& exception)
 {
-    QMessageBox box(QMessageBox::Critical, Title(), exception.Message(), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, Title(), exception.Message(), QMessageBox::Ok, MessageOwner());
     box.exec();
 }
 
 int MessageDlgYesNo(const QString& message)
 {
     QMessageBox box(QMessageBox::Question, Application ? Application->Title() : QString(), message,
-                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+                    QMessageBox::Yes | QMessageBox::No, MessageOwner());
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? mrYes : mrNo;
 }

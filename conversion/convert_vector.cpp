@@ -3,11 +3,12 @@
 //
 // How text converts. 64 input bytes are loaded and each gets a class: its row in the table
 // (0 to 26), NoRow (the byte stands for itself) or Skip (it is the second half of a letter
-// already written). Then 60 of them go out in six blocks of ten. For a block, the 64 lanes of
-// a register are read as ten slots of six, one slot per input byte: lane s belongs to input
-// byte s / 6 and holds byte s % 6 of its replacement, looked up at 6 x class + s % 6 in a
-// table where each replacement is followed by zeros. Zero lanes are dropped, and VPCOMPRESSB
-// packs the rest into the output.
+// already written). Then they go out in blocks. For a block, the 64 lanes of a register are
+// read as slots, one per input byte: with slots of six, lane s belongs to input byte s / 6 and
+// holds byte s % 6 of its replacement, looked up at 6 x class + s % 6 in a table where each
+// replacement is followed by zeros. Zero lanes are dropped, and VPCOMPRESSB packs the rest
+// into the output. Slots of six take ten bytes a block, 60 of the 64 in six blocks; where no
+// ū or Ū (six bytes) is among them, slots of four take sixteen bytes a block, all 64 in four.
 #include "vector_passes.h"
 
 #include "cp1257.h"

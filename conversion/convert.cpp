@@ -223,8 +223,8 @@ char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, st
 }
 
 // Writes into room for maxSize bytes, then appends what was written. The room is a scratch
-// buffer kept from call to call: growing the string itself by the most a piece can need would
-// zero four to six times the piece first.
+// buffer kept from call to call, at most six times BlockSize: growing the string itself by the
+// most a piece can need would zero four to six times the piece first.
 template <typename Writer>
 void AppendWith(std::string& out, std::size_t maxSize, Writer write)
 {
@@ -238,15 +238,13 @@ void AppendWith(std::string& out, std::size_t maxSize, Writer write)
     out.append(scratch.get(), static_cast<std::size_t>(end - scratch.get()));
 }
 
-// Longer input goes in blocks of this size: the output's room, zeroed when it is made, then
-// stays in the cache until it is written.
+// Longer input goes in blocks of this size, so that the scratch room stays in the cache.
 constexpr std::size_t BlockSize = 16 * 1024;
 
 }  // namespace
 
-void ConvertToHacker(std::string& windows1257Text)
+void ConvertToHacker(std::string& text)
 {
-    std::string& text = windows1257Text;
     const std::size_t size = text.size();
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t resultSize = 0;

@@ -177,12 +177,21 @@ if command -v weston >/dev/null && [ -f /usr/lib/x86_64-linux-gnu/qt6/plugins/pl
   # Pixels that differ between the screen now and a screenshot taken before.
   changed() { import -window root "$work/wayland-now.png"; compare -metric AE "$1" "$work/wayland-now.png" null: 2>&1 | cut -d. -f1; }
   for _ in $(seq 100); do [ "$(changed "$work/wayland-empty.png")" -gt 20000 ] && break; sleep 0.2; done
-  sleep 0.5
-  xdotool windowfocus "$(xdotool search --class weston | head -n 1)" 2>/dev/null
-  xdotool type --delay 30 'Sveiki'
+  cp "$work/wayland-now.png" "$work/wayland-shown.png"
+  # Keys reach the program once what is typed shows; a busy machine may take a while.
+  for _ in $(seq 20); do
+    xdotool windowfocus "$(xdotool search --class weston | head -n 1)" 2>/dev/null
+    xdotool type --delay 30 'S'
+    sleep 0.5
+    [ "$(changed "$work/wayland-shown.png")" -gt 20 ] && break
+  done
   sleep 0.5; import -window root "$work/wayland-before.png"
-  xdotool key alt+a
-  for _ in $(seq 50); do opened=$(changed "$work/wayland-before.png"); [ "$opened" -gt 20000 ] && break; sleep 0.2; done
+  # Alt+A again if the first went before the program took keys; once About is open it has
+  # no Alt+A of its own.
+  for _ in 1 2 3; do
+    xdotool key alt+a
+    for _ in $(seq 20); do opened=$(changed "$work/wayland-before.png"); [ "$opened" -gt 20000 ] && break 2; sleep 0.2; done
+  done
   cp "$work/wayland-now.png" "$artefacts/wayland-about.png"
   xdotool key alt+u
   for _ in $(seq 50); do closed=$(changed "$work/wayland-before.png"); [ "$closed" -lt 3000 ] && break; sleep 0.2; done

@@ -61,8 +61,10 @@ inline void AnswerModals(std::vector<ModalAnswer> answers, const std::function<v
     QTimer poll;  // lives no longer than the call
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        // Active as the keyboard sees it: the window that takes its keys and shortcuts.
-        const bool ready = modal && modal->isVisible() && modal->windowHandle() && modal->windowHandle()->isActive();
+        // The window that takes the keys and shortcuts. Not QWindow::isActive(): a window over
+        // the main window counts as active while the main window still has the focus.
+        const bool ready = modal && modal->isVisible() && modal->windowHandle()
+            && QGuiApplication::focusWindow() == modal->windowHandle();
         if (ready && modal != last && answered < answers.size()) {
             last = modal;
             waiting.restart();

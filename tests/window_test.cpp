@@ -55,9 +55,7 @@ protected:
     {
         ASSERT_NE(edit_, nullptr);
         form_->show();
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
-        edit_->setFocus();
+        ASSERT_NO_FATAL_FAILURE(Reactivate());
         QApplication::clipboard()->clear();
     }
     QAction* Action(const char* name) { return form_->findChild<QAction*>(name); }
@@ -80,10 +78,11 @@ protected:
         }
     }
     // After a modal window, the main window is made active again, as a window manager would.
+    // The focus itself, not QWindow::isActive(), which also holds while a window over it has it.
     void Reactivate()
     {
         form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == form_->windowHandle(); }));
         edit_->setFocus();
     }
     QString Text() const { return edit_->toPlainText(); }

@@ -61,12 +61,12 @@ void BM_Memcpy(benchmark::State& state)
 // 4 MiB stays in this machine's cache; 64 MiB does not.
 BENCHMARK(BM_Memcpy)->Arg(4 << 20)->Arg(64 << 20);
 
-// The second argument chooses the path: 0 scalar, 1 AVX-512 with VBMI2. The best path is taken
-// again afterwards.
+// The second argument chooses the path: 0 scalar, 1 AVX2, 2 AVX-512 with VBMI2. The best path
+// is taken again afterwards.
 struct ForcedPath {
     explicit ForcedPath(benchmark::State& state)
     {
-        const ConversionPath path = state.range(1) == 0 ? ConversionPath::Scalar : ConversionPath::Avx512Vbmi2;
+        const auto path = static_cast<ConversionPath>(state.range(1));
         usable = UseConversionPath(path);
         if (!usable)
             state.SkipWithError("this processor lacks the path");
@@ -77,7 +77,7 @@ struct ForcedPath {
 
 void PathArguments(benchmark::internal::Benchmark* b)
 {
-    b->ArgsProduct({{4 << 20, 64 << 20}, {0, 1}})->ArgNames({"bytes", "path"});
+    b->ArgsProduct({{4 << 20, 64 << 20}, {0, 1, 2}})->ArgNames({"bytes", "path"});
 }
 
 void BM_ConvertToHacker(benchmark::State& state)

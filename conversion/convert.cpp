@@ -1,5 +1,6 @@
 #include "convert.h"
 
+#include "byte_slots.h"
 #include "cp1257.h"
 #include "hacker_table.h"
 #include "vector_passes.h"
@@ -12,33 +13,6 @@
 namespace zimbrots {
 
 namespace {
-
-// Each replacement sits in an 8-byte slot, so that writing one is a single unaligned store
-// followed by a move of the output pointer by its length. Writers keep 8 bytes of slack.
-struct Slot {
-    std::uint64_t bytes;
-    std::uint8_t length;
-};
-
-constexpr std::uint64_t PackBytes(std::string_view text)
-{
-    std::uint64_t packed = 0;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        packed |= std::uint64_t(static_cast<unsigned char>(text[i])) << (8 * i);
-    return packed;  // little-endian order: the first byte is stored first
-}
-
-constexpr std::array<Slot, 256> ByteSlots = [] {
-    std::array<Slot, 256> slots{};
-    for (int byte = 0; byte < 256; ++byte)
-        slots[byte] = {std::uint64_t(byte), 1};
-    for (const HackerRow& row : HackerTable) {
-        const Slot slot{PackBytes(row.replacement), std::uint8_t(row.replacement.size())};
-        slots[row.lower] = slot;
-        slots[row.upper] = slot;
-    }
-    return slots;
-}();
 
 // The same slots with the replacement in the last bytes, for writing backwards.
 constexpr std::array<Slot, 256> RightAlignedSlots = [] {
@@ -123,12 +97,6 @@ constexpr auto Utf16Replacements = [] {
             wide[r][k] = static_cast<char16_t>(HackerTable[r].replacement[k]);
     return wide;
 }();
-
-inline char* PutSlot(char* out, const Slot& slot)
-{
-    std::memcpy(out, &slot.bytes, sizeof slot.bytes);
-    return out + slot.length;
-}
 
 inline char* PutRow(char* out, int row) { return PutSlot(out, ByteSlots[HackerTable[row].lower]); }
 

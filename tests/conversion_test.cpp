@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 using namespace zimbrots;
 
@@ -291,7 +292,11 @@ TEST(ConvertUnicode, LongTextCrossesInternalBlocks)
 // alone (letters before marks, two-byte letters across block ends, broken sequences).
 TEST(ConversionPaths, EveryPathGivesTheScalarBytes)
 {
-    if (BestConversionPath() == ConversionPath::Scalar)
+    std::vector<ConversionPath> paths;
+    for (const ConversionPath path : {ConversionPath::Avx2, ConversionPath::Avx512Vbmi2})
+        if (ProcessorHas(path))
+            paths.push_back(path);
+    if (paths.empty())
         GTEST_SKIP() << "this processor has no vector path";
     const std::string pieces[] = {"a", "h", "u", "m", "x", " ", "\xC5\xAB", "\xC4\x85", "\xC4\x8D", "\xC4", "\xC5",
                                   "\x80", "\xAB", "\xCC\x84", "\xCC", "\xCD", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xFB"};
@@ -304,9 +309,9 @@ TEST(ConversionPaths, EveryPathGivesTheScalarBytes)
         while (text.size() < length)
             text += length % 3 == 0 ? std::string(1, char(byte(rng))) : pieces[pick(rng)];
         text.resize(length);
-        // A letter's two bytes on either side of the 60th byte of a vector step, with and
-        // without a combining mark in the step after it.
-        for (const std::size_t at : {59u, 119u, 179u})
+        // A letter's two bytes on either side of the end of a 32-byte or 60-byte vector step,
+        // with and without a combining mark in the step after it.
+        for (const std::size_t at : {31u, 59u, 119u, 179u})
             if (length > at + 2 && length % 2 == 0)
                 text.replace(at, 2, length % 4 == 0 ? "\xC5\xAB" : "\xC4\x85");
         if (length > 200 && length % 3 == 1)
@@ -316,17 +321,21 @@ TEST(ConversionPaths, EveryPathGivesTheScalarBytes)
         ASSERT_TRUE(UseConversionPath(ConversionPath::Scalar));
         const std::string utf8 = ConvertUtf8(text);
         const std::string bytes = Convert(text);
-        ASSERT_TRUE(UseConversionPath(BestConversionPath()));
-        EXPECT_EQ(Convert(text), bytes) << "in place, length " << length;
-        for (std::size_t alignment = 0; alignment < 64; ++alignment) {
-            std::copy(text.begin(), text.end(), buffer.begin() + alignment);
-            const std::string_view view(buffer.data() + alignment, length);
-            std::string appended;
-            AppendConvertedWindows1257(view, appended);
-            ASSERT_EQ(appended, bytes) << "Windows-1257, length " << length << ", alignment " << alignment;
-            ASSERT_EQ(ConvertUtf8(view), utf8) << "UTF-8, length " << length << ", alignment " << alignment;
+        for (const ConversionPath path : paths) {
+            ASSERT_TRUE(UseConversionPath(path));
+            const int p = int(path);
+            EXPECT_EQ(Convert(text), bytes) << "in place, path " << p << ", length " << length;
+            for (std::size_t alignment = 0; alignment < 64; ++alignment) {
+                std::copy(text.begin(), text.end(), buffer.begin() + alignment);
+                const std::string_view view(buffer.data() + alignment, length);
+                std::string appended;
+                AppendConvertedWindows1257(view, appended);
+                ASSERT_EQ(appended, bytes) << "Windows-1257, path " << p << ", length " << length << ", alignment " << alignment;
+                ASSERT_EQ(ConvertUtf8(view), utf8) << "UTF-8, path " << p << ", length " << length << ", alignment " << alignment;
+            }
         }
     }
+    ASSERT_TRUE(UseConversionPath(BestConversionPath()));
 }
 
 }  // namespace

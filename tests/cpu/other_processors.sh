@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The conversion on processors that this machine is not, emulated by qemu: plain x86-64, which
+# has neither AVX2 nor AVX-512, and a Haswell, which has AVX2 alone. On each, the conversion
+# tests pass on the path that processor offers, and the filter gives the native filter's bytes.
+# Usage: other_processors.sh CONVERSION_TEST ZIMBROTS_CONVERT
+set -euo pipefail
+conversion_test=$1
+convert=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Haswell less what qemu cannot emulate, so that it warns of nothing.
+declare -A processors=([x86-64]=qemu64 [haswell]=Haswell-noTSX,-pcid,-x2apic,-tsc-deadline,-invpcid)
+# Which way the test of the vector paths must end there.
+declare -A vector_test=([x86-64]="SKIPPED" [haswell]="OK")
+
+# Latvian and English prose, decomposed letters, letters cut by the end of a line, and bytes
+# that are not UTF-8, repeated past many vector blocks.
+line=$'Ūdens, čūska, žagata, ķirbis, ģērbties; ļoti garām rindām ņaudēt. Hello, world!\n'
+line+=$'a\xCC\x84 u\xCC\x84 o\xCC\x88 \xC4 \xC5\xAB\xC5 \x80\xFF\xE2\x82\xAC \xF0\x9F\x98\x80 mmmmmmmmmmmmmmmm\n'
+for _ in $(seq 2000); do printf '%s' "$line"; done >"$work/text"
+
+failed=0
+for encoding in utf-8 windows-1257; do
+  "$convert" --encoding "$encoding" "$work/text" >"$work/native-$encoding"
+done
+for name in "${!processors[@]}"; do
+  cpu=${processors[$name]}
+  if ! qemu-x86_64 -cpu "$cpu" "$conversion_test" >"$work/test-$name" 2>&1; then
+    echo "FAIL: the conversion tests on $name:"; tail -20 "$work/test-$name"; failed=1
+  elif ! grep -q "^\[ *${vector_test[$name]} *\] ConversionPaths.EveryPathGivesTheScalarBytes" "$work/test-$name"; then
+    echo "FAIL: on $name the test of the vector paths did not end ${vector_test[$name]}"; failed=1
+  fi
+  for encoding in utf-8 windows-1257; do
+    if ! qemu-x86_64 -cpu "$cpu" "$convert" --encoding "$encoding" "$work/text" >"$work/$name-$encoding"; then
+      echo "FAIL: the filter ($encoding) on $name"; failed=1
+    elif ! cmp -s "$work/native-$encoding" "$work/$name-$encoding"; then
+      echo "FAIL: the filter ($encoding) on $name gave other bytes than here"; failed=1
+    fi
+  done
+  [ $failed -eq 0 ] && echo "ok: $name"
+done
+exit $failed

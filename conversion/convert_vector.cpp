@@ -519,8 +519,8 @@ ZIMBROTS_AVX2 inline __m256i MaskToLanes(std::uint32_t mask)
 }
 
 // 32 input bytes as groups of 16 lanes: slots[k] holds group k in its low half and group
-// k + Count / 2 in its high half, and shape[g] is group g's shape. Narrow: eight groups of
-// four input bytes in slots of four. Wide: sixteen groups of two in slots of eight.
+// k + Count / 2 in its high half, and Shape(g) is group g's shape. Eight groups of four input
+// bytes in slots of four, or sixteen groups of two in slots of eight.
 template <int Count>
 struct Groups {
     __m256i slots[Count / 2];

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace zimbrots;
 
@@ -77,7 +78,10 @@ struct ForcedPath {
 
 void PathArguments(benchmark::internal::Benchmark* b)
 {
-    b->ArgsProduct({{4 << 20, 64 << 20}, {0, 1, 2}})->ArgNames({"bytes", "path"});
+    std::vector<std::int64_t> paths;
+    for (const ConversionPath path : AllConversionPaths)
+        paths.push_back(std::int64_t(path));
+    b->ArgsProduct({{4 << 20, 64 << 20}, paths})->ArgNames({"bytes", "path"});
 }
 
 void BM_ConvertToHacker(benchmark::State& state)

@@ -44,4 +44,13 @@ inline char* PutSlot(char* out, const Slot& slot)
     return out + slot.length;
 }
 
+// Converts the byte before data + read in place, writing its replacement to end at
+// data + write, exactly: nothing is stored at or above write.
+inline void PutSlotBackward(char* data, std::size_t& read, std::size_t& write)
+{
+    const Slot& slot = ByteSlots[static_cast<unsigned char>(data[--read])];
+    write -= slot.length;
+    std::memcpy(data + write, &slot.bytes, slot.length);
+}
+
 }  // namespace zimbrots

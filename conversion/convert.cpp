@@ -269,11 +269,8 @@ void ConvertToHacker(std::string& text)
         std::memcpy(data + write - 8, &slot.bytes, 8);
         write -= slot.length;
     }
-    while (read > 0) {
-        const Slot& slot = ByteSlots[static_cast<unsigned char>(data[--read])];
-        write -= slot.length;
-        std::memcpy(data + write, &slot.bytes, slot.length);
-    }
+    while (read > 0)
+        PutSlotBackward(data, read, write);
 }
 
 void AppendConvertedWindows1257(std::string_view windows1257Piece, std::string& out)

@@ -702,14 +702,6 @@ ZIMBROTS_AVX2 inline std::size_t WriteGroupsBelow(const Tables& tables, const Gr
     return start;
 }
 
-// One byte converted backwards, exactly: nothing is stored above write.
-inline void PutBackward(char* data, std::size_t& read, std::size_t& write)
-{
-    const Slot& slot = ByteSlots[static_cast<unsigned char>(data[--read])];
-    write -= slot.length;
-    std::memcpy(data + write, &slot.bytes, slot.length);
-}
-
 ZIMBROTS_AVX2 std::size_t Windows1257BackwardAvx2(char* data, std::size_t read, std::size_t& write)
 {
     const Avx2Expander e;
@@ -720,7 +712,7 @@ ZIMBROTS_AVX2 std::size_t Windows1257BackwardAvx2(char* data, std::size_t read, 
     // loaded, are all that it overwrites below.
     const std::size_t end = write;
     while (read > 0 && end - write < 16)
-        PutBackward(data, read, write);
+        PutSlotBackward(data, read, write);
     while (read >= 32) {
         const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + read - 32));
         const __m256i codes = e.Codes(bytes, false);

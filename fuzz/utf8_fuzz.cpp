@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The scalar pass first, as the reference for the Windows-1257 forms; then each vector
     // path this processor offers, forced in turn.
     std::string inPlace, appended;
-    for (const ConversionPath path : {ConversionPath::Scalar, ConversionPath::Avx2, ConversionPath::Avx512Vbmi2}) {
+    for (const ConversionPath path : AllConversionPaths) {
         if (!UseConversionPath(path))
             continue;
         CheckUtf8(input);

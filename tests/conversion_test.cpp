@@ -293,8 +293,8 @@ TEST(ConvertUnicode, LongTextCrossesInternalBlocks)
 TEST(ConversionPaths, EveryPathGivesTheScalarBytes)
 {
     std::vector<ConversionPath> paths;
-    for (const ConversionPath path : {ConversionPath::Avx2, ConversionPath::Avx512Vbmi2})
-        if (ProcessorHas(path))
+    for (const ConversionPath path : AllConversionPaths)
+        if (path != ConversionPath::Scalar && ProcessorHas(path))
             paths.push_back(path);
     if (paths.empty())
         GTEST_SKIP() << "this processor has no vector path";

@@ -5,6 +5,7 @@
 #include "hacker_table.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -18,18 +19,39 @@ struct Slot {
     std::uint8_t length;
 };
 
+// A word holds its bytes in memory order: stored, its byte i lands at address i, whatever the
+// processor's byte order. These are the shifts that put byte i there.
+inline constexpr unsigned ShiftOfByte(std::size_t i)
+{
+    return unsigned(8 * (std::endian::native == std::endian::little ? i : 7 - i));
+}
+
+// Byte i of a word read from memory.
+inline constexpr unsigned char ByteAt(std::uint64_t word, std::size_t i)
+{
+    return static_cast<unsigned char>(word >> ShiftOfByte(i));
+}
+
+// The word's bytes moved count places later in memory (the first count become zero).
+inline constexpr std::uint64_t MovedLater(std::uint64_t word, std::size_t count)
+{
+    if (count >= 8)
+        return 0;
+    return std::endian::native == std::endian::little ? word << (8 * count) : word >> (8 * count);
+}
+
 inline constexpr std::uint64_t PackBytes(std::string_view text)
 {
     std::uint64_t packed = 0;
     for (std::size_t i = 0; i < text.size(); ++i)
-        packed |= std::uint64_t(static_cast<unsigned char>(text[i])) << (8 * i);
-    return packed;  // little-endian order: the first byte is stored first
+        packed |= std::uint64_t(static_cast<unsigned char>(text[i])) << ShiftOfByte(i);
+    return packed;
 }
 
 inline constexpr std::array<Slot, 256> ByteSlots = [] {
     std::array<Slot, 256> slots{};
     for (int byte = 0; byte < 256; ++byte)
-        slots[byte] = {std::uint64_t(byte), 1};
+        slots[byte] = {std::uint64_t(byte) << ShiftOfByte(0), 1};
     for (const HackerRow& row : HackerTable) {
         const Slot slot{PackBytes(row.replacement), std::uint8_t(row.replacement.size())};
         slots[row.lower] = slot;

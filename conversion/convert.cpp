@@ -18,7 +18,7 @@ namespace {
 constexpr std::array<Slot, 256> RightAlignedSlots = [] {
     std::array<Slot, 256> slots = ByteSlots;
     for (Slot& slot : slots)
-        slot.bytes <<= 8 * (8 - slot.length);
+        slot.bytes = MovedLater(slot.bytes, 8 - slot.length);
     return slots;
 }();
 
@@ -129,7 +129,7 @@ char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, st
         if (b < 0x80) {
             const Decomposed& d = DecomposedOfBase[b];
             const Slot& slot = ByteSlots[b];
-            if (d.mark == 0 && slot.length == 1 && slot.bytes == b) {
+            if (d.mark == 0 && slot.length == 1 && ByteAt(slot.bytes, 0) == b) {
                 // Fast path: no row and not a base of a Latvian letter. A combining mark that
                 // follows passes through by itself.
                 *out++ = static_cast<char>(b);
@@ -233,7 +233,7 @@ void ConvertToHacker(std::string& text)
     if (resultSize == size) {
         // Only one-byte replacements: rewrite byte by byte.
         for (char& c : text)
-            c = static_cast<char>(ByteSlots[static_cast<unsigned char>(c)].bytes);
+            c = static_cast<char>(ByteAt(ByteSlots[static_cast<unsigned char>(c)].bytes, 0));
         return;
     }
     // Truly in place: every replacement is at least as long as its letter, so writing from the
@@ -252,12 +252,12 @@ void ConvertToHacker(std::string& text)
         offsets[8] = 0;
 #pragma GCC unroll 8
         for (int k = 7; k >= 0; --k)
-            offsets[k] = offsets[k + 1] + ByteLengths[(group >> (8 * k)) & 0xFF];
+            offsets[k] = offsets[k + 1] + ByteLengths[ByteAt(group, k)];
         if (write - offsets[0] - (read - 8) < 8)
             break;
 #pragma GCC unroll 8
         for (int k = 7; k >= 0; --k) {
-            const std::uint64_t bytes = RightAlignedBytes[(group >> (8 * k)) & 0xFF];
+            const std::uint64_t bytes = RightAlignedBytes[ByteAt(group, k)];
             std::memcpy(data + write - offsets[k + 1] - 8, &bytes, 8);
         }
         write -= offsets[0];

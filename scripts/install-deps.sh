@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building (and, with "test", testing) Zimbrots needs.
+# Installs the Debian packages that building Zimbrots needs: with "test", also testing it;
+# with "cross", building and testing the filter for other processors instead.
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core)
-test_packages=(clang libclang-rt-14-dev libx11-dev debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
+build_packages=(cmake ninja-build g++ dpkg-dev pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core)
+test_packages=(clang libclang-rt-dev libx11-dev debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils imagemagick
                desktop-file-utils appstream libreoffice-writer-nogui perl file lintian qemu-user
                qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus)
 
-packages=("${build_packages[@]}")
-[ "${1:-}" = test ] && packages+=("${test_packages[@]}")
+# The check on Debian's other processors: cross compilers and the emulator.
+cross_packages=(cmake ninja-build g++ libgtest-dev qemu-user g++-aarch64-linux-gnu g++-arm-linux-gnueabihf
+                g++-i686-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu)
+
+case "${1:-}" in
+  "") packages=("${build_packages[@]}") ;;
+  test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+  cross) packages=("${cross_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [test|cross]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -14,5 +14,3 @@ ctest --preset asan
 cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++
 cmake --build build/fuzz
 ctest --test-dir build/fuzz --output-on-failure
-# The README's commands on a fresh Debian 12 root, and the package installed there.
-tests/fresh/fresh_debian.sh

@@ -113,6 +113,10 @@ TEST(HackerTable, RowsAreBoundBytes)
 TEST(Cp1257, AgreesWithTheSystemCodec)
 {
     iconv_t cd = iconv_open("UTF-16LE", "WINDOWS-1257");
+#ifdef ZIMBROTS_NO_SYSTEM_CODEPAGES
+    if (cd == (iconv_t)-1)
+        GTEST_SKIP() << "this C library has no Windows-1257 codec to compare with (a cross build)";
+#endif
     ASSERT_NE(cd, (iconv_t)-1);
     for (int b = 0; b < 256; ++b) {
         char in = static_cast<char>(b);

@@ -20,7 +20,7 @@ protected:
         mountPoint_ = dir_.filePath("disk");
         QDir().mkpath(mountPoint_);
         if (!Run("mount -t tmpfs -o size=64k zimbrots-test '" + mountPoint_ + "'"))
-            GTEST_SKIP() << "mounting is not allowed here; the save-failure tests in window_test still run";
+            GTEST_SKIP() << "mounting a small tmpfs needs root; the save-failure tests in window_test still run";
         mounted_ = true;
         edit_.Lines()->SetText(QString("Labdien, Žūžū! ").repeated(8000));  // about 140 KB of RTF
         html_ = edit_.toHtml();

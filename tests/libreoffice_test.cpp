@@ -48,7 +48,9 @@ QList<QList<TextRun>> ReadFodt(const QString& path)
         Props p;
         for (const QString& name : stack) {
             const QXmlStreamAttributes a = styles.value(name);
+            // LibreOffice 7 names a declared face; 24 and later also write the family inline.
             if (a.hasAttribute("style:font-name")) p.family = faces.value(a.value("style:font-name").toString());
+            if (a.hasAttribute("fo:font-family")) p.family = a.value("fo:font-family").toString().remove('\'');
             if (a.hasAttribute("fo:font-size")) p.points = a.value("fo:font-size").toString().chopped(2).toDouble();
             if (a.hasAttribute("fo:font-weight")) p.bold = a.value("fo:font-weight") == QLatin1String("bold");
             if (a.hasAttribute("fo:font-style")) p.italic = a.value("fo:font-style") == QLatin1String("italic");

@@ -14,11 +14,7 @@ declare -A processors=([x86-64]=qemu64 [haswell]=Haswell-noTSX,-pcid,-x2apic,-ts
 # Which way the test of the vector paths must end there.
 declare -A vector_test=([x86-64]="SKIPPED" [haswell]="OK")
 
-# Latvian and English prose, decomposed letters, letters cut by the end of a line, and bytes
-# that are not UTF-8, repeated past many vector blocks.
-line=$'Ūdens, čūska, žagata, ķirbis, ģērbties; ļoti garām rindām ņaudēt. Hello, world!\n'
-line+=$'a\xCC\x84 u\xCC\x84 o\xCC\x88 \xC4 \xC5\xAB\xC5 \x80\xFF\xE2\x82\xAC \xF0\x9F\x98\x80 mmmmmmmmmmmmmmmm\n'
-for _ in $(seq 2000); do printf '%s' "$line"; done >"$work/text"
+"$(dirname "$0")/mixed_text.sh" "$work/text"
 
 failed=0
 for encoding in utf-8 windows-1257; do

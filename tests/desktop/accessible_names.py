@@ -20,7 +20,9 @@ def find_application(name, seconds=20):
 def walk(node, depth=0):
     if depth > 30 or node is None:
         return
-    print("%s\t%s" % (node.getRoleName(), node.name))
+    # The role's own name in the enumeration: at-spi2-core 2.56 shows a push button as
+    # "button", where 2.46 said "push button", but the role is the same.
+    print("%s\t%s" % (node.getRole().value_nick.replace("-", " "), node.name))
     for child in node:
         walk(child, depth + 1)
 

@@ -1,27 +1,31 @@
 #!/usr/bin/env bash
-# The README's commands on a fresh Debian 12, as a new user meets them:
-#  1. scripts/run.sh in a minimal root brings up the window, which closes with status 0;
-#  2. in the same root, scripts/install-deps.sh test and the ci preset's build and tests;
-#  3. the .deb built there, installed with apt into a second fresh root, shows its window and
-#     converts in its filter.
-# The minimal root (debootstrap minbase, git and ca-certificates, from the host's own mirror)
-# and the downloaded packages are cached outside the checkout; each root used is a throwaway
-# overlay over that cache, unmounted and removed afterwards.
+# The README's commands on fresh Debian 12 and 13 machines, as a new user with sudo meets them:
+#  1. in a minimal root of each release, that user runs scripts/run.sh: the window appears and
+#     closes with status 0; then scripts/test.sh: every suite passes;
+#  2. the .deb built there, installed with apt into a second fresh root of the same release,
+#     shows its window and converts in its filter;
+#  3. the Debian 12 .deb does the same in a fresh Debian 13 root;
+#  4. on Debian 12 with only a compiler, CMake and Ninja, the filter alone builds and installs.
+# Each release's minimal root (debootstrap minbase with git, ca-certificates and sudo, and the
+# user "dev" who may use sudo) and its downloaded packages are cached outside the checkout. Each
+# root used is a throwaway overlay over that cache, or a copy where no overlay can be mounted
+# (inside a container); all are unmounted and removed afterwards.
 # Usage: tests/fresh/fresh_debian.sh [COMMIT]   (as root; COMMIT defaults to HEAD)
-# Environment: ZIMBROTS_FRESH_CACHE, the cache folder (default /var/cache/zimbrots-fresh).
+# Environment: ZIMBROTS_FRESH_CACHE, the cache folder (default /var/cache/zimbrots-fresh);
+#   ZIMBROTS_FRESH_RELEASES (default "bookworm trixie"); ZIMBROTS_FRESH_COPY=1 copies the roots.
 set -euo pipefail
 
 if [ -n "${ZIMBROTS_FRESH_ROOT:-}" ]; then
   echo "fresh Debian check: already inside a fresh root; not run again"
   exit 0
 fi
-[ "$(id -u)" = 0 ] || { echo "fresh Debian check: needs root (debootstrap, mount, chroot)"; exit 1; }
+[ "$(id -u)" = 0 ] || { echo "fresh Debian check: needs root (debootstrap, mount, chroot); run it with sudo"; exit 1; }
 
 repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 commit=$(git -C "$repo" rev-parse --verify "${1:-HEAD}^{commit}")
 cache=${ZIMBROTS_FRESH_CACHE:-/var/cache/zimbrots-fresh}
-base=$cache/bookworm-minbase
-debs=$cache/apt-archives
+read -r -a releases <<<"${ZIMBROTS_FRESH_RELEASES:-bookworm trixie}"
+declare -A release_number=([bookworm]=12 [trixie]=13)
 version=$(sed -n 's/^project(Zimbrots VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
 title="Zimbrots v$version"
 work=$(mktemp -d /tmp/zimbrots-fresh.XXXXXX)
@@ -50,45 +54,72 @@ step() {  # step DESCRIPTION COMMAND...
   fi
 }
 
-mirror() {  # the first Debian mirror the host's apt uses for bookworm
-  local uri
-  uri=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-  [ -n "$uri" ] || uri=$(awk '$1 == "deb" && $3 ~ /^bookworm/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
-  echo "${uri:-http://deb.debian.org/debian}"
+host_uri() {  # host_uri N: the Nth URI the host's apt uses (1: Debian, 2: its security archive)
+  { sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/*.sources 2>/dev/null
+    awk '$1 == "deb" {print $2}' /etc/apt/sources.list 2>/dev/null; } | sed -n "${1}p"
 }
 
-make_base() {
+make_base() {  # make_base RELEASE BASE
+  local release=$1 base=$2 mirror security
+  mirror=$(host_uri 1); mirror=${mirror:-http://deb.debian.org/debian}
+  security=$(host_uri 2); [[ "$security" == *security* ]] || security=http://deb.debian.org/debian-security
   rm -rf "$base.partial"
-  debootstrap --variant=minbase --include=git,ca-certificates bookworm "$base.partial" "$(mirror)"
-  # The root takes the host's sources, so that it sees the same updates as the host.
+  debootstrap --variant=minbase --include=git,ca-certificates,sudo "$release" "$base.partial" "$mirror"
   rm -f "$base.partial/etc/apt/sources.list"
-  cp -a /etc/apt/sources.list.d/*.sources "$base.partial/etc/apt/sources.list.d/" 2>/dev/null ||
-    cp /etc/apt/sources.list "$base.partial/etc/apt/sources.list"
+  cat >"$base.partial/etc/apt/sources.list.d/debian.sources" <<SOURCES
+Types: deb
+URIs: $mirror
+Suites: $release $release-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb
+URIs: $security
+Suites: $release-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  # A new user who may use sudo, as on a desktop installed with a user account.
+  chroot "$base.partial" useradd --create-home --uid 1000 --user-group --groups sudo --shell /bin/bash dev
+  echo 'dev ALL=(ALL) NOPASSWD: ALL' >"$base.partial/etc/sudoers.d/dev"
+  chmod 440 "$base.partial/etc/sudoers.d/dev"
+  echo "127.0.1.1 $(hostname)" >>"$base.partial/etc/hosts"
   rm -rf "$base.partial/var/cache/apt/archives/"*.deb
   mv "$base.partial" "$base"
 }
 
-# A throwaway root over the cached base: an overlay, with the system's file systems, the
-# package cache, the network's name service and the X socket folder inside.
-new_root() {  # new_root NAME; sets root
-  local layer=$work/$1
-  mkdir -p "$layer"/{upper,work,root}
-  mount -t overlay overlay -o "lowerdir=$base,upperdir=$layer/upper,workdir=$layer/work" "$layer/root"
+# A throwaway root over a release's cached base, with the system's file systems, the package
+# cache, the network's name service and the X socket folder inside.
+new_root() {  # new_root RELEASE NAME; sets root
+  local base=$cache/$1-newcomer debs=$cache/apt-archives-$1 layer=$work/$2
+  mkdir -p "$layer"/{upper,work,root} "$debs"
+  if [ -n "${ZIMBROTS_FRESH_COPY:-}" ] ||
+     ! mount -t overlay overlay -o "lowerdir=$base,upperdir=$layer/upper,workdir=$layer/work" "$layer/root" 2>/dev/null; then
+    # An overlay cannot be mounted on an overlay, as in a container: copy the base instead.
+    cp -a "$base/." "$layer/root/"
+  fi
   root=$layer/root
   roots+=("$root")
   mount -t proc proc "$root/proc"
   mount --rbind /sys "$root/sys" && mount --make-rslave "$root/sys"
   mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"
-  mkdir -p "$root/tmp/.X11-unix" "$debs"
+  mkdir -p "$root/tmp/.X11-unix"
   mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
   mount --bind "$debs" "$root/var/cache/apt/archives"
   cp -L /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 }
 
-in_root() {  # in_root ROOT COMMAND...: a login-like environment, as on a new machine
+in_root() {  # in_root ROOT COMMAND...: as root, for installing
   local r=$1; shift
   chroot "$r" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    LANG=C.UTF-8 TERM=dumb DISPLAY="$DISPLAY" ZIMBROTS_FRESH_ROOT=1 CI="${CI:-}" "$@"
+    LANG=C.UTF-8 TERM=dumb DISPLAY="$DISPLAY" ZIMBROTS_FRESH_ROOT=1 "$@"
+}
+
+as_user() {  # as_user ROOT COMMAND...: as "dev" after `su - dev`: a user's PATH, no LANG
+  local r=$1; shift
+  chroot --userspec=1000:1000 --groups=1000,27 "$r" /usr/bin/env -i HOME=/home/dev USER=dev LOGNAME=dev \
+    PATH=/usr/local/bin:/usr/bin:/bin:/usr/games SHELL=/bin/bash TERM=dumb DISPLAY="$DISPLAY" \
+    ZIMBROTS_FRESH_ROOT=1 CI="${CI:-}" bash -c 'cd && "$@"' _ "$@"
 }
 
 cleanup() {
@@ -121,7 +152,7 @@ close_window_expect_zero() {  # close_window_expect_zero PID MINUTES
   done
   [ -n "$window" ] || { echo "error: no window titled \"$title\" appeared"; return 1; }
   echo "window $window appeared"
-  sleep 1
+  xdotool search --sync --onlyvisible --name "^${title//./\\.}\$" >/dev/null
   "$work/wm_close" "$window"
   for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   local status=0
@@ -130,24 +161,43 @@ close_window_expect_zero() {  # close_window_expect_zero PID MINUTES
 }
 
 run_readme_command() {
-  in_root "$root" bash -c 'cd /root/zimbrots && scripts/run.sh' >"$work/program.log" 2>&1 &
+  as_user "$root" bash -c 'cd zimbrots && scripts/run.sh' >"$work/program.log" 2>&1 &
   app=$!
   close_window_expect_zero "$app" 30 || { tail -n 20 "$work/program.log"; return 1; }
   app=""
 }
 
 run_installed_program() {
-  in_root "$root" zimbrots >"$work/program.log" 2>&1 &
+  as_user "$root" zimbrots >"$work/program.log" 2>&1 &
   app=$!
   close_window_expect_zero "$app" 2
   app=""
+  local converted
+  converted=$(printf 'Žūžū\n' | as_user "$root" zimbrots-convert)
+  [ "$converted" = '2|-||_||_|2|-||_||_|' ] || { echo "error: zimbrots-convert gave '$converted'"; return 1; }
+}
+
+install_package() {  # install_package ROOT DEB
+  cp "$2" "$1/root/"
+  in_root "$1" bash -c "apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q /root/$(basename "$2")"
+}
+
+# A server's way: only a compiler, CMake and Ninja, and the filter alone, installed system-wide.
+build_filter_alone() {
+  in_root "$root" bash -c 'apt-get update -q &&
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends cmake ninja-build g++' &&
+  git clone -q --no-checkout "$repo" "$root/root/zimbrots" && git -C "$root/root/zimbrots" checkout -q "$commit" &&
+  in_root "$root" bash -c 'cd /root/zimbrots && cmake -S . -B build -G Ninja -DZIMBROTS_GUI=OFF &&
+    cmake --build build && cmake --install build' || return 1
+  [ -f "$root/usr/local/share/man/man1/zimbrots-convert.1.gz" ] || { echo "error: no manual page installed"; return 1; }
   local converted
   converted=$(printf 'Žūžū\n' | in_root "$root" zimbrots-convert)
   [ "$converted" = '2|-||_||_|2|-||_||_|' ] || { echo "error: zimbrots-convert gave '$converted'"; return 1; }
 }
 
 start_display() {
-  exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+  # -noreset: the server stays as it is when its last client leaves between steps.
+  exec 3< <(Xvfb -displayfd 1 -noreset -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!")
   read -r _ xvfb <&3
   read -r number <&3
   export DISPLAY=":$number"
@@ -159,29 +209,41 @@ command -v debootstrap >/dev/null && command -v Xvfb >/dev/null && command -v xd
     env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap xvfb xdotool libx11-dev g++
 step "build the window-closing helper" c++ -O1 -o "$work/wm_close" "$repo/tests/desktop/wm_close.cpp" -lX11
 mkdir -p "$cache"
-if [ -d "$base" ]; then
-  say "minimal Debian 12 root cached in $base"
-else
-  step "debootstrap a minimal Debian 12 root into $base (once)" make_base
-fi
 start_display
 
-new_root first
-step "clone the commit under test into the root" \
-  bash -c "git clone -q --no-checkout '$repo' '$root/root/zimbrots' && git -C '$root/root/zimbrots' checkout -q '$commit'"
-step "scripts/run.sh builds and starts the program; closing its window gives status 0" run_readme_command
-step "scripts/install-deps.sh test installs what the tests need" in_root "$root" bash -c 'cd /root/zimbrots && scripts/install-deps.sh test'
-step "configure the ci preset" in_root "$root" bash -c 'cd /root/zimbrots && cmake --preset ci'
-step "build the ci preset" in_root "$root" bash -c 'cd /root/zimbrots && cmake --build --preset ci'
-step "run the ci preset's tests" in_root "$root" bash -c 'cd /root/zimbrots && ctest --preset ci'
-step "build the Debian package" in_root "$root" bash -c 'cd /root/zimbrots/build/ci && cpack -G DEB -B /root/package'
-deb=$(ls "$root"/root/package/*.deb)
+declare -A package
+for release in "${releases[@]}"; do
+  name="Debian ${release_number[$release]:-$release}"
+  if [ -d "$cache/$release-newcomer" ]; then
+    say "minimal $name root cached in $cache/$release-newcomer"
+  else
+    step "debootstrap a minimal $name root with a user who has sudo (once)" make_base "$release" "$cache/$release-newcomer"
+  fi
+  new_root "$release" "$release-build"
+  step "$name: clone the commit under test as the user" \
+    bash -c "git clone -q --no-checkout '$repo' '$root/home/dev/zimbrots' && git -C '$root/home/dev/zimbrots' checkout -q '$commit' &&
+             chown -R 1000:1000 '$root/home/dev/zimbrots'"
+  step "$name: scripts/run.sh builds and starts the program; closing its window gives status 0" run_readme_command
+  step "$name: scripts/test.sh builds and passes every suite" as_user "$root" bash -c 'cd zimbrots && scripts/test.sh'
+  step "$name: build the Debian package" as_user "$root" bash -c 'cd zimbrots/build/ci && cpack -G DEB -B ~/package'
+  package[$release]=$work/$release.deb
+  cp "$root"/home/dev/package/*.deb "${package[$release]}"
 
-new_root second
-cp "$deb" "$root/root/"
-step "apt installs the package and all it depends on into a second fresh root" \
-  in_root "$root" bash -c "apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q /root/$(basename "$deb")"
-step "the installed zimbrots shows its window, the installed zimbrots-convert converts" run_installed_program
+  new_root "$release" "$release-install"
+  step "$name: apt installs its package and all it depends on into a second fresh root" install_package "$root" "${package[$release]}"
+  step "$name: the installed zimbrots shows its window, the installed zimbrots-convert converts" run_installed_program
+done
+
+if [ -n "${package[bookworm]:-}" ] && [[ " ${releases[*]} " == *" trixie "* ]]; then
+  new_root trixie bookworm-package-on-trixie
+  step "Debian 13: apt installs the Debian 12 package" install_package "$root" "${package[bookworm]}"
+  step "Debian 13: the Debian 12 package's programs show the window and convert" run_installed_program
+fi
+
+if [[ " ${releases[*]} " == *" bookworm "* ]]; then
+  new_root bookworm filter-alone
+  step "Debian 12 with only cmake, ninja-build and g++: the filter alone builds, installs and converts" build_filter_alone
+fi
 
 say "done in $(($(date +%s) - started)) s"
 echo "fresh-debian: $passed passed, 0 failed"

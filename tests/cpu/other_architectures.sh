@@ -55,10 +55,11 @@ TOOLCHAIN
     failed=$((failed + 1)); continue
   fi
   say "$arch: tests under qemu-${emulators[$arch]}"
-  if ! ctest --test-dir "$dir" -j 2 --timeout 600 >"$dir/test.log" 2>&1; then
-    echo "FAIL: $arch: the first failing test is $(grep -m 1 -oE '\*\*\*Failed.*|[^ ]+ \((Failed|Timeout|SEGFAULT|Subprocess aborted)\)' "$dir/test.log" |
-      head -n 1 || true)"
-    grep -E '^[0-9]+% tests passed|The following tests FAILED' -A 5 "$dir/test.log" | head -n 8
+  if ! ctest --test-dir "$dir" -j 2 --timeout 600 --output-on-failure >"$dir/test.log" 2>&1; then
+    echo "FAIL: $arch: the first failing test is$(sed -n '/The following tests FAILED:/{n;s/^[[:space:]]*[0-9]* -//p;q}' "$dir/test.log")"
+    grep -m 1 -E '^[0-9]+% tests passed' "$dir/test.log"
+    # Its first failed assertion, with what it expected.
+    grep -m 1 -B 1 -A 4 -E '^.*: Failure$' "$dir/test.log" || true
     failed=$((failed + 1)); continue
   fi
   same=1

@@ -7,7 +7,7 @@ import time
 import pyatspi
 
 
-def find_application(name, seconds=20):
+def find_application(name, seconds=60):
     for _ in range(seconds * 10):
         desktop = pyatspi.Registry.getDesktop(0)
         for app in desktop:
@@ -17,14 +17,24 @@ def find_application(name, seconds=20):
     sys.exit("no application named %r on the accessibility bus" % name)
 
 
-def walk(node, depth=0):
+def walk(node, lines, depth=0):
     if depth > 30 or node is None:
-        return
+        return lines
     # The role's own name in the enumeration: at-spi2-core 2.56 shows a push button as
     # "button", where 2.46 said "push button", but the role is the same.
-    print("%s\t%s" % (node.getRole().value_nick.replace("-", " "), node.name))
+    lines.append("%s\t%s" % (node.getRole().value_nick.replace("-", " "), node.name))
     for child in node:
-        walk(child, depth + 1)
+        walk(child, lines, depth + 1)
+    return lines
 
 
-walk(find_application(sys.argv[1] if len(sys.argv) > 1 else "zimbrots"))
+# A busy program fills in its tree while it is read: read until two readings agree.
+application = find_application(sys.argv[1] if len(sys.argv) > 1 else "zimbrots")
+previous = None
+for _ in range(60):
+    current = walk(application, [])
+    if current == previous and len(current) > 1:
+        break
+    previous = current
+    time.sleep(0.5)
+print("\n".join(current))

@@ -12,9 +12,16 @@ passed=0 failed=0
 check() {  # check DESCRIPTION COMMAND...
   if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
 }
+# Whether a process still runs (a zombie no longer counts: nobody may be left to reap it).
+running() { [ -r "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat"; }
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
+  if [ -n "${xvfb:-}" ]; then
+    # A server still shutting down removes its socket under the feet of the next one that
+    # takes the same display number: wait until it is gone.
+    kill "$xvfb" 2>/dev/null
+    for _ in $(seq 100); do running "$xvfb" || break; sleep 0.1; done
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -34,10 +41,13 @@ message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/prefix/bin
 check "no display: one sentence, status 1" test "$?" = 1 -a "$(printf '%s\n' "$message" | wc -l)" = 1
 case "$message" in *"no graphical display"*) ;; *) echo "said: $message"; failed=$((failed + 1)) ;; esac
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 800x600x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+# -noreset: without it the server resets whenever its last client leaves, as each xdotool
+# call does, and a program that connects meanwhile is refused.
+exec 3< <(Xvfb -displayfd 1 -noreset -screen 0 800x600x24 -nolisten tcp 2>/dev/null & echo "pid $!")
 read -r _ xvfb <&3
 read -r number <&3
 export DISPLAY=":$number"
+xdpyinfo >/dev/null 2>&1 || { echo "Xvfb on $DISPLAY does not answer"; exit 1; }
 unset QT_QPA_PLATFORM
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -56,6 +66,24 @@ start() {
   xdotool windowfocus --sync "$window"
 }
 clipboard() { xclip -selection clipboard -o 2>/dev/null; }
+copied() {  # copied EXPECTED: selects all, copies, and waits up to 10 s for the clipboard to say it
+  xdotool key ctrl+a ctrl+c
+  for _ in $(seq 100); do [ "$(clipboard)" = "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+# xdotool types a letter missing from the keyboard map by mapping a spare key for it, then
+# mapping the next; a busy program may read the key under the next map and see nothing. So
+# the text is typed until the editor holds it whole (the try count is printed).
+type_text() {  # type_text TEXT: into the focused editor, replacing what it holds
+  local try
+  for try in 1 2 3 4 5; do
+    xdotool key ctrl+a BackSpace
+    xdotool type --delay 80 "$1"
+    copied "$1" && { [ $try = 1 ] || echo "typed '$1' whole at try $try"; return 0; }
+  done
+  echo "could not type '$1' whole in 5 tries: the editor holds '$(clipboard)'"
+  return 1
+}
 wait_status() {  # waits up to 10 s for the program to end; sets status
   for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$app" 2>/dev/null && { echo "the program did not end"; kill "$app"; }
@@ -81,30 +109,35 @@ entry_class=$(sed -n 's/^StartupWMClass=//p' "$work/prefix/share/applications/lv
 check "StartupWMClass '$entry_class' is the window's class '$wm_class'" test -n "$wm_class" -a "$wm_class" = "$entry_class"
 import -window root "$artefacts/main-window.png"
 
-xdotool type --delay 80 'Labdien, Žūžū!'
-sleep 0.3
-xdotool key ctrl+k ctrl+a ctrl+c
-sleep 0.5
-converted=$(clipboard)
-check "typed, converted and copied ('$converted')" test "$converted" = '|_4bd|3|\|, 2|-||_||_|2|-||_||_|!'
+check "typed into the editor" type_text 'Labdien, Žūžū!'
+xdotool key ctrl+k
+copied '|_4bd|3|\|, 2|-||_||_|2|-||_||_|!'
+check "converted and copied ('$(clipboard)')" test "$(clipboard)" = '|_4bd|3|\|, 2|-||_||_|2|-||_||_|!'
 import -window root "$artefacts/converted.png"
 
-# About: modal, so keys for the main window do nothing until it closes.
+# About: modal, so keys for the main window do nothing until it closes. The clipboard holds
+# something else meanwhile, so that the editor's text must be copied anew to pass.
+printf 'stale' | xclip -selection clipboard
 xdotool key alt+a
-sleep 0.8
-about=$(xdotool search --name "^About Zimbrots v$version_pattern\$" 2>/dev/null | head -n 1)
+for _ in $(seq 100); do
+  about=$(xdotool search --onlyvisible --name "^About Zimbrots v$version_pattern\$" 2>/dev/null | head -n 1)
+  [ -n "$about" ] && break
+  sleep 0.1
+done
 check "About window opened" test -n "$about"
 check "About window has an icon" bash -c "xprop -id '$about' _NET_WM_ICON | grep -q 'Icon (32 x 32)'"
 check "About window is transient for the main window" \
   bash -c "xprop -id '$about' WM_TRANSIENT_FOR | grep -qi '$(printf '0x%x' "$window")\$'"
 import -window root "$artefacts/about.png"
 xdotool windowfocus "$window" 2>/dev/null; xdotool key ctrl+l; sleep 0.3
-[ -n "$about" ] && { xdotool windowfocus --sync "$about"; xdotool key alt+u; sleep 0.5; }
-check "About window closed" test -z "$(xdotool search --onlyvisible --name '^About Zimbrots' 2>/dev/null)"
+[ -n "$about" ] && { xdotool windowfocus --sync "$about"; xdotool key alt+u; }
+about_closed() {
+  for _ in $(seq 100); do [ -z "$(xdotool search --onlyvisible --name '^About Zimbrots' 2>/dev/null)" ] && return 0; sleep 0.1; done
+  return 1
+}
+check "About window closed" about_closed
 xdotool windowfocus --sync "$window"
-xdotool key ctrl+a ctrl+c
-sleep 0.3
-check "Ctrl+L did not reach the main window while About was open" test "$(clipboard)" = '|_4bd|3|\|, 2|-||_||_|2|-||_||_|!'
+check "Ctrl+L did not reach the main window while About was open" copied '|_4bd|3|\|, 2|-||_||_|2|-||_||_|!'
 
 "$wm_close" "$window"
 wait_status
@@ -151,8 +184,13 @@ fi
 
 # What a screen reader reads, through AT-SPI on a private session bus.
 if [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
-  names=$(timeout 60 dbus-run-session -- bash -c '
+  names=$(timeout 150 dbus-run-session -- bash -c '
     /usr/libexec/at-spi-bus-launcher --launch-immediately &
+    # Qt looks for the accessibility bus once, at start: start it only once the bus answers.
+    for _ in $(seq 100); do
+      dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
+      sleep 0.1
+    done
     QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$1" 2>/dev/null &
     program=$!
     /usr/bin/python3 "$2"

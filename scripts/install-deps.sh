@@ -4,7 +4,7 @@
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ dpkg-dev pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core)
 test_packages=(clang libclang-rt-dev libx11-dev debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
                desktop-file-utils appstream libreoffice-writer-nogui perl file lintian qemu-user
                qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus)

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # Prints the role and name of every object of the running zimbrots that a screen reader sees
-# through AT-SPI, one "role<TAB>name" a line. Run under /usr/bin/python3, where pyatspi is.
+# through AT-SPI, one "ROLE_CONSTANT<TAB>name" a line (a line for each of the role's names in
+# pyatspi). Run under /usr/bin/python3, where pyatspi is.
 import sys
 import time
 
@@ -17,12 +18,19 @@ def find_application(name, seconds=60):
     sys.exit("no application named %r on the accessibility bus" % name)
 
 
+# Every name pyatspi has for each role: at-spi2-core 2.56 calls a push button ROLE_BUTTON
+# (and "button") and keeps ROLE_PUSH_BUTTON as another name of the same role.
+ROLE_NAMES = {}
+for constant, value in vars(pyatspi).items():
+    if constant.startswith("ROLE_") and isinstance(value, int):
+        ROLE_NAMES.setdefault(int(value), []).append(constant)
+
+
 def walk(node, lines, depth=0):
     if depth > 30 or node is None:
         return lines
-    # The role's own name in the enumeration: at-spi2-core 2.56 shows a push button as
-    # "button", where 2.46 said "push button", but the role is the same.
-    lines.append("%s\t%s" % (node.getRole().value_nick.replace("-", " "), node.name))
+    for constant in sorted(ROLE_NAMES.get(int(node.getRole()), [node.getRoleName()])):
+        lines.append("%s\t%s" % (constant, node.name))
     for child in node:
         walk(child, lines, depth + 1)
     return lines

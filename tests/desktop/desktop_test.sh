@@ -196,8 +196,8 @@ if [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatsp
     /usr/bin/python3 "$2"
     kill $program' _ "$work/prefix/bin/zimbrots" "$(dirname "$0")/accessible_names.py" 2>/dev/null)
   printf '%s\n' "$names" >"$artefacts/accessible-names.txt"
-  for expected in $'text\tIevadi konvertējamo tekstu:' $'push button\tConvert' $'push button\tClear' \
-                  $'push button\tExit' $'menu item\tFile' $'menu item\tSave As..' $'menu item\tAbout'; do
+  for expected in $'ROLE_TEXT\tIevadi konvertējamo tekstu:' $'ROLE_PUSH_BUTTON\tConvert' $'ROLE_PUSH_BUTTON\tClear' \
+                  $'ROLE_PUSH_BUTTON\tExit' $'ROLE_MENU_ITEM\tFile' $'ROLE_MENU_ITEM\tSave As..' $'ROLE_MENU_ITEM\tAbout'; do
     check "screen reader reads '${expected//$'\t'/: }'" grep -qxF "$expected" <<<"$names"
   done
 else

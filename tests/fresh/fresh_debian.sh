@@ -2,9 +2,11 @@
 # The README's commands on fresh Debian 12 and 13 machines, as a new user with sudo meets them:
 #  1. in a minimal root of each release, that user runs scripts/run.sh: the window appears and
 #     closes with status 0; then scripts/test.sh: every suite passes;
-#  2. the .deb built there, installed with apt into a second fresh root of the same release,
-#     shows its window and converts in its filter;
-#  3. the Debian 12 .deb does the same in a fresh Debian 13 root;
+#  2. in a second root of each release, apt-get build-dep and the package test
+#     (tests/package/deb_test.sh: dpkg-buildpackage twice, same bytes, lintian, hardening);
+#  3. the .deb built there, installed with apt into a third fresh root of the same release,
+#     shows its window, converts in its filter and passes its autopkgtests; the Debian 12 .deb
+#     does the same in a fresh Debian 13 root;
 #  4. on Debian 12 with only a compiler, CMake and Ninja, the filter alone builds and installs.
 # Each release's minimal root (debootstrap minbase with git, ca-certificates and sudo, and the
 # user "dev" who may use sudo) and its downloaded packages are cached outside the checkout. Each
@@ -177,6 +179,25 @@ run_installed_program() {
   [ "$converted" = '2|-||_||_|2|-||_||_|' ] || { echo "error: zimbrots-convert gave '$converted'"; return 1; }
 }
 
+clone_as_user() {
+  git clone -q --no-checkout "$repo" "$root/home/dev/zimbrots" && git -C "$root/home/dev/zimbrots" checkout -q "$commit" &&
+    chown -R 1000:1000 "$root/home/dev/zimbrots"
+}
+
+package_checks() {  # package_checks VERSION: the package test, with the tools it needs
+  in_root "$root" bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+      git lintian devscripts diffoscope-minimal file' &&
+    as_user "$root" bash -c "cd zimbrots && tests/package/deb_test.sh . '$1' ~/package"
+}
+
+# autopkgtest's null runner tests the package on the root it runs in, installing what the
+# tests depend on.
+run_autopkgtest() {  # run_autopkgtest DEB
+  clone_as_user &&
+    in_root "$root" bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends autopkgtest' &&
+    in_root "$root" autopkgtest "/root/$(basename "$1")" /home/dev/zimbrots -- null
+}
+
 install_package() {  # install_package ROOT DEB
   cp "$2" "$1/root/"
   in_root "$1" bash -c "apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q /root/$(basename "$2")"
@@ -219,25 +240,32 @@ for release in "${releases[@]}"; do
   else
     step "debootstrap a minimal $name root with a user who has sudo (once)" make_base "$release" "$cache/$release-newcomer"
   fi
-  new_root "$release" "$release-build"
-  step "$name: clone the commit under test as the user" \
-    bash -c "git clone -q --no-checkout '$repo' '$root/home/dev/zimbrots' && git -C '$root/home/dev/zimbrots' checkout -q '$commit' &&
-             chown -R 1000:1000 '$root/home/dev/zimbrots'"
+  new_root "$release" "$release-readme"
+  step "$name: clone the commit under test as the user" clone_as_user
   step "$name: scripts/run.sh builds and starts the program; closing its window gives status 0" run_readme_command
   step "$name: scripts/test.sh builds and passes every suite" as_user "$root" bash -c 'cd zimbrots && scripts/test.sh'
-  step "$name: build the Debian package" as_user "$root" bash -c 'cd zimbrots/build/ci && cpack -G DEB -B ~/package'
+
+  # The source package in a root that has only its build dependencies, as Debian's builders.
+  new_root "$release" "$release-package"
+  step "$name: clone the commit under test as the user" clone_as_user
+  step "$name: apt-get build-dep installs what the source package needs" \
+    as_user "$root" bash -c 'cd zimbrots && sudo DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -q ./'
+  step "$name: dpkg-buildpackage builds and tests the package; a second build elsewhere gives the same bytes; lintian, hardening-check" \
+    package_checks "$version"
   package[$release]=$work/$release.deb
   cp "$root"/home/dev/package/*.deb "${package[$release]}"
 
   new_root "$release" "$release-install"
-  step "$name: apt installs its package and all it depends on into a second fresh root" install_package "$root" "${package[$release]}"
+  step "$name: apt installs its package and all it depends on into another fresh root" install_package "$root" "${package[$release]}"
   step "$name: the installed zimbrots shows its window, the installed zimbrots-convert converts" run_installed_program
+  step "$name: the package's autopkgtests pass on the installed package" run_autopkgtest "${package[$release]}"
 done
 
 if [ -n "${package[bookworm]:-}" ] && [[ " ${releases[*]} " == *" trixie "* ]]; then
   new_root trixie bookworm-package-on-trixie
   step "Debian 13: apt installs the Debian 12 package" install_package "$root" "${package[bookworm]}"
   step "Debian 13: the Debian 12 package's programs show the window and convert" run_installed_program
+  step "Debian 13: the autopkgtests pass on the Debian 12 package" run_autopkgtest "${package[bookworm]}"
 fi
 
 if [[ " ${releases[*]} " == *" bookworm "* ]]; then

@@ -1,24 +1,45 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder and checks what a user would get from it: its
-# fields and files, a dependency on every library the programs load, and programs that run.
-# Usage: deb_test.sh BUILD_DIR VERSION
+# Builds the Debian source and binary packages twice, from two copies of the checkout in
+# different folders and at different times, and checks what a user and Debian would get: the
+# same bytes both times, fields and files, Debian's protections in both programs, lintian's
+# silence, a dependency on every library the programs load, and programs that run.
+# The first build also runs the package's own tests (dh_auto_test), as Debian's builders do.
+# Usage: deb_test.sh SOURCE_DIR VERSION [OUT_DIR]   (OUT_DIR receives the .deb)
 set -uo pipefail
-build=$1 version=$2
-# How ldconfig marks a library of this machine's own ABI, e.g. "x86-64".
-abi=$(/sbin/ldconfig -p | awk '$1 ~ /^libc\.so\.6$/ {sub(/.*\(/, ""); sub(/\).*/, ""); print; exit}')
+source=$1 version=$2 out=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# How ldconfig marks a library of this machine's own ABI, e.g. "x86-64".
+abi=$(/sbin/ldconfig -p | awk '$1 ~ /^libc\.so\.6$/ {sub(/.*\(/, ""); sub(/\).*/, ""); print; exit}')
 passed=0 failed=0
 check() {  # check DESCRIPTION COMMAND...
   if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
 }
 
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null || { echo "cpack failed"; exit 1; }
-deb=$(ls "$work"/out/*.deb)
+# The package is built from what git would commit: tracked files and new ones it does not ignore.
+build() {  # build FOLDER OPTIONS: builds in FOLDER/zimbrots, leaves the packages in FOLDER
+  mkdir -p "$1/zimbrots"
+  (cd "$source" && git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf -) | tar -xf - -C "$1/zimbrots"
+  (cd "$1/zimbrots" && DEB_BUILD_OPTIONS="$2 parallel=$(nproc)" dpkg-buildpackage -us -uc) >"$1/build.log" 2>&1 ||
+    { echo "dpkg-buildpackage failed in $1:"; tail -n 30 "$1/build.log"; exit 1; }
+}
+build "$work/first" ""
+build "$work/second/elsewhere" nocheck
+
 arch=$(dpkg --print-architecture)
-check "one package, named by Debian's rule" test "$(basename "$deb")" = "zimbrots_${version}_${arch}.deb"
+deb=$work/first/zimbrots_${version}_${arch}.deb
+check "the changelog's version is the project's ($version)" \
+  test "$(dpkg-parsechangelog -l "$source/debian/changelog" -S Version)" = "$version"
+check "one package, named by Debian's rule" test -f "$deb"
 check "package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)" = \
   "$(printf 'Package: zimbrots\nVersion: %s\nArchitecture: %s' "$version" "$arch")"
+if cmp -s "$deb" "$work/second/elsewhere/$(basename "$deb")"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  echo "FAILED: two builds in different folders gave different packages; diffoscope says:"
+  diffoscope --text - "$deb" "$work/second/elsewhere/$(basename "$deb")" 2>&1 | head -n 80
+fi
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 for file in usr/bin/zimbrots usr/bin/zimbrots-convert usr/share/applications/lv.zimbrots.Zimbrots.desktop \
@@ -28,12 +49,21 @@ for file in usr/bin/zimbrots usr/bin/zimbrots-convert usr/share/applications/lv.
   check "holds $file" grep -qx "./$file" "$work/contents"
 done
 
-# Debian's own checker: no error and no warning.
-check "lintian finds nothing" lintian --fail-on error,warning --pedantic "$deb"
+# Debian's own checker, on the source package, the .changes and the .deb: no error and no warning.
+check "lintian finds nothing" lintian --fail-on error,warning --pedantic "$work/first/zimbrots_${version}_${arch}.changes"
 
 dpkg-deb -x "$deb" "$work/root"
+# Control-flow protection only where this release's flags ask for it.
+protections=("Position Independent Executable: yes" "Stack protected: yes" "Fortify Source functions: yes"
+             "Read-only relocations: yes" "Immediate binding: yes")
+DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS | grep -q fcf-protection &&
+  protections+=("Control flow integrity: yes")
 for program in zimbrots zimbrots-convert; do
   check "$program is stripped" bash -c "file '$work/root/usr/bin/$program' | grep -q ', stripped'"
+  report=$(hardening-check "$work/root/usr/bin/$program")
+  for protection in "${protections[@]}"; do
+    check "$program: $protection" grep -qF "$protection" <<<"$report"
+  done
 done
 check "the packaged filter runs" test "$(echo 'Labdien, Žūžū!' | "$work/root/usr/bin/zimbrots-convert")" = \
   '|_4bd|3|\|, 2|-||_||_|2|-||_||_|!'
@@ -52,5 +82,6 @@ for lib in $(readelf -d "$work/root/usr/bin/zimbrots" "$work/root/usr/bin/zimbro
   check "$lib (from ${owner:-no package}) is a dependency" test -n "$owner" -a -n "$named"
 done
 
+[ -n "$out" ] && mkdir -p "$out" && cp "$deb" "$out/"
 echo "$passed checks passed, $failed failed"
 [ "$failed" = 0 ]

@@ -98,7 +98,10 @@ new_root() {  # new_root RELEASE NAME; sets root
   if [ -n "${ZIMBROTS_FRESH_COPY:-}" ] ||
      ! mount -t overlay overlay -o "lowerdir=$base,upperdir=$layer/upper,workdir=$layer/work" "$layer/root" 2>/dev/null; then
     # An overlay cannot be mounted on an overlay, as in a container: copy the base instead.
+    # A bind mount of the copy onto itself makes it a mount, so that the clean-up's recursive
+    # unmount takes proc, sys and dev off it before anything is removed.
     cp -a "$base/." "$layer/root/"
+    mount --bind "$layer/root" "$layer/root"
   fi
   root=$layer/root
   roots+=("$root")
@@ -139,7 +142,12 @@ cleanup() {
   for r in "${roots[@]}"; do
     umount -R "$r" 2>/dev/null || umount -R -l "$r" 2>/dev/null
   done
-  rm -rf "$work"
+  # Nothing of the host may be removed through a mount that stayed.
+  if findmnt -rn -o TARGET | grep -q "^$work/"; then
+    echo "fresh Debian check: $work still has mounts; left in place"
+  else
+    rm -rf "$work"
+  fi
 }
 trap cleanup EXIT
 

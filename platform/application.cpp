@@ -68,8 +68,9 @@ void TApplication::Initialize()
 {
     if (!QApplication::instance())
         ownApplication_ = std::make_unique<GuardedApplication>(argc_, argv_);
+    // No display name: Qt 6.8 on Wayland would add it to every window title ("... — Zimbrots"),
+    // and the layouts' captions are the titles.
     QApplication::setApplicationName(QStringLiteral("zimbrots"));
-    QApplication::setApplicationDisplayName(Title());
     // Ties the windows to the installed desktop entry: its name and icon in docks and task
     // switchers, and the application id on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral("lv.zimbrots.Zimbrots"));

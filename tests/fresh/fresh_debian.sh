@@ -177,14 +177,18 @@ run_readme_command() {
   app=""
 }
 
+filter_converts() {  # filter_converts RUNNER ROOT: the installed zimbrots-convert, run by RUNNER
+  local converted
+  converted=$(printf 'Žūžū\n' | "$@" zimbrots-convert)
+  [ "$converted" = '2|-||_||_|2|-||_||_|' ] || { echo "error: zimbrots-convert gave '$converted'"; return 1; }
+}
+
 run_installed_program() {
   as_user "$root" zimbrots >"$work/program.log" 2>&1 &
   app=$!
   close_window_expect_zero "$app" 2
   app=""
-  local converted
-  converted=$(printf 'Žūžū\n' | as_user "$root" zimbrots-convert)
-  [ "$converted" = '2|-||_||_|2|-||_||_|' ] || { echo "error: zimbrots-convert gave '$converted'"; return 1; }
+  filter_converts as_user "$root"
 }
 
 clone_as_user() {
@@ -219,9 +223,7 @@ build_filter_alone() {
   in_root "$root" bash -c 'cd /root/zimbrots && cmake -S . -B build -G Ninja -DZIMBROTS_GUI=OFF &&
     cmake --build build && cmake --install build' || return 1
   [ -f "$root/usr/local/share/man/man1/zimbrots-convert.1.gz" ] || { echo "error: no manual page installed"; return 1; }
-  local converted
-  converted=$(printf 'Žūžū\n' | in_root "$root" zimbrots-convert)
-  [ "$converted" = '2|-||_||_|2|-||_||_|' ] || { echo "error: zimbrots-convert gave '$converted'"; return 1; }
+  filter_converts in_root "$root"
 }
 
 start_display() {

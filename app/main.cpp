@@ -8,10 +8,10 @@
 int main(int argc, char** argv)
 {
     if (!DisplayAvailable()) {
-        std::fputs("zimbrots: there is no graphical display to show the window on (DISPLAY is not set).\n", stderr);
+        std::fprintf(stderr, "%s\n", NoDisplayMessage().toLocal8Bit().constData());
         return 1;
     }
-    TApplication application(argc, argv);
+    TApplication application(argc, argv, ZimbrotsIdentity());
     return WinMain([] {
         Application->CreateForm(Form1);
         Application->CreateForm(about);

@@ -1,7 +1,8 @@
 #include "app/startup.h"
 
-#include "platform/application.h"
-
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdlib>
 
 int WinMain(const std::function<void()>& createForms)
@@ -23,4 +24,25 @@ bool DisplayAvailable()
         return value && *value;
     };
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+ProgramIdentity ZimbrotsIdentity()
+{
+    return {QStringLiteral("Zimbrots"), QStringLiteral("lv.zimbrots.Zimbrots"), QStringLiteral(":/zimbrots.png"),
+            QStringLiteral("zimbrots"), QStringLiteral(":/translations")};
+}
+
+QString NoDisplayMessage()
+{
+    static const char* const message =
+        QT_TRANSLATE_NOOP("Startup", "zimbrots: there is no graphical display to show the window on (DISPLAY is not set).");
+    // No application object exists yet to install the translation in: ask it directly.
+    const ProgramIdentity identity = ZimbrotsIdentity();
+    QTranslator translator;
+    if (translator.load(QLocale(), identity.translation, QStringLiteral("_"), identity.translationDirectory)) {
+        const QString translated = translator.translate("Startup", message);
+        if (!translated.isEmpty())
+            return translated;
+    }
+    return QString::fromUtf8(message);
 }

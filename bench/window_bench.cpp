@@ -1,7 +1,7 @@
 // Convert in the editor, end to end (read, convert, put back, undo recorded), against the
 // editor merely loading the same text, both offscreen in one run.
 #include "about/tabout.h"
-#include "platform/application.h"
+#include "app/startup.h"
 #include "platform/richedit.h"
 #include "mainwindow/tform1.h"
 
@@ -93,7 +93,7 @@ BENCHMARK(BM_Paste)->ArgNames({"bytes", "lines"})->Args({1 << 20, 1})->Args({1 <
 int main(int argc, char** argv)
 {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    TApplication application(argc, argv);
+    TApplication application(argc, argv, ZimbrotsIdentity());
     application.Initialize();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -3,14 +3,20 @@
 #include "conversion/convert.h"
 
 #include <cerrno>
+#include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <libintl.h>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
+
+// The messages in the user's language, from the gettext catalogue "zimbrots-convert".
+#define _(text) gettext(text)
 
 namespace {
 
@@ -22,14 +28,14 @@ enum class Encoding { Utf8, Windows1257 };
 void PrintUsage(std::FILE* to)
 {
     std::fprintf(to,
-                 "Usage: %s [--encoding utf-8|windows-1257] [FILE...]\n"
+                 _("Usage: %s [--encoding utf-8|windows-1257] [FILE...]\n"
                  "Converts each FILE, or standard input when there is none or for \"-\",\n"
                  "into hacker writing on standard output.\n"
                  "\n"
                  "  --encoding NAME  the text's encoding: utf-8 (default) or windows-1257\n"
                  "  --help           show this help and exit\n"
                  "  --version        show the version and exit\n"
-                 "  --               end of options: every argument after it is a FILE\n",
+                 "  --               end of options: every argument after it is a FILE\n"),
                  ProgramName);
 }
 
@@ -44,7 +50,7 @@ bool WriteOut(const std::string& data)
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            std::fprintf(stderr, "%s: cannot write to standard output: %s\n", ProgramName, std::strerror(errno));
+            std::fprintf(stderr, _("%s: cannot write to standard output: %s\n"), ProgramName, std::strerror(errno));
             return false;
         }
         p += written;
@@ -87,10 +93,27 @@ Outcome ConvertStream(int fd, const char* name, Encoding encoding)
     }
 }
 
+// The catalogues sit beside the program's own folder as they are installed (bin/ and
+// share/locale/), so that an unpacked or uninstalled build finds its own too.
+void BindMessageCatalogue()
+{
+    std::string directory = ZIMBROTS_LOCALEDIR;
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        std::string_view path(self, static_cast<std::size_t>(length));
+        directory = std::string(path.substr(0, path.rfind('/') + 1)) + ZIMBROTS_LOCALEDIR_FROM_BINDIR;
+    }
+    ::bindtextdomain("zimbrots-convert", directory.c_str());
+    ::textdomain("zimbrots-convert");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    std::setlocale(LC_ALL, "");
+    BindMessageCatalogue();
     // End as any filter ends when the reader goes away, even if SIGPIPE came in ignored.
     std::signal(SIGPIPE, SIG_DFL);
 
@@ -113,7 +136,7 @@ int main(int argc, char** argv)
             std::string_view value;
             if (arg == "--encoding") {
                 if (i + 1 >= argc) {
-                    std::fprintf(stderr, "%s: --encoding needs a value\n", ProgramName);
+                    std::fprintf(stderr, _("%s: --encoding needs a value\n"), ProgramName);
                     PrintUsage(stderr);
                     return 2;
                 }
@@ -126,12 +149,12 @@ int main(int argc, char** argv)
             } else if (value == "windows-1257" || value == "cp1257" || value == "WINDOWS-1257") {
                 encoding = Encoding::Windows1257;
             } else {
-                std::fprintf(stderr, "%s: unknown encoding '%.*s'\n", ProgramName, int(value.size()), value.data());
+                std::fprintf(stderr, _("%s: unknown encoding '%.*s'\n"), ProgramName, int(value.size()), value.data());
                 PrintUsage(stderr);
                 return 2;
             }
         } else {
-            std::fprintf(stderr, "%s: unknown option '%s'\n", ProgramName, argv[i]);
+            std::fprintf(stderr, _("%s: unknown option '%s'\n"), ProgramName, argv[i]);
             PrintUsage(stderr);
             return 2;
         }
@@ -148,7 +171,7 @@ int main(int argc, char** argv)
     int status = 0;
     for (const std::string& file : files) {
         int fd = STDIN_FILENO;
-        const char* name = "standard input";
+        const char* name = _("standard input");
         if (file != "-") {
             name = file.c_str();
             fd = ::open(name, O_RDONLY | O_CLOEXEC);

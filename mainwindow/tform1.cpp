@@ -66,7 +66,7 @@ void TForm1::SaveAs1Click()
         SaveName = SaveDialog1->FileName();
         const QString target = WithRtfExtension(SaveName);
         if (QFileInfo::exists(target) &&
-            MessageDlgYesNo(QStringLiteral("\"%1\" already exists. Do you want to replace it?")
+            MessageDlgYesNo(tr("\"%1\" already exists. Do you want to replace it?")
                                 .arg(QFileInfo(target).fileName())) != mrYes)
             return;
         RichEdit1->Lines()->SaveToFile(target);

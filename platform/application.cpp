@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
@@ -52,7 +55,8 @@ void SubstituteWindowsFonts()
 
 }  // namespace
 
-TApplication::TApplication(int& argc, char** argv) : previous_(Application), argc_(argc), argv_(argv)
+TApplication::TApplication(int& argc, char** argv, ProgramIdentity identity)
+    : previous_(Application), argc_(argc), argv_(argv), identity_(std::move(identity))
 {
     Application = this;
 }
@@ -60,6 +64,7 @@ TApplication::TApplication(int& argc, char** argv) : previous_(Application), arg
 TApplication::~TApplication()
 {
     forms_.clear();
+    translators_.clear();  // each leaves the application as it goes
     if (Application == this)
         Application = previous_;
 }
@@ -73,9 +78,21 @@ void TApplication::Initialize()
     QApplication::setApplicationName(QStringLiteral("zimbrots"));
     // Ties the windows to the installed desktop entry: its name and icon in docks and task
     // switchers, and the application id on Wayland.
-    QGuiApplication::setDesktopFileName(QStringLiteral("lv.zimbrots.Zimbrots"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zimbrots.png")));
+    QGuiApplication::setDesktopFileName(identity_.desktopFileName);
+    QApplication::setWindowIcon(QIcon(identity_.icon));
     SubstituteWindowsFonts();
+    // Qt's own words (context menus, dialogs, buttons) and the program's.
+    InstallTranslation(QStringLiteral("qtbase"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    InstallTranslation(identity_.translation, identity_.translationDirectory);
+}
+
+// A language without a translation stays English.
+void TApplication::InstallTranslation(const QString& name, const QString& directory)
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!name.isEmpty() && translator->load(QLocale(), name, QStringLiteral("_"), directory) &&
+        QCoreApplication::installTranslator(translator.get()))
+        translators_.push_back(std::move(translator));
 }
 
 void TApplication::AdoptForm(std::unique_ptr<TForm> form)
@@ -106,7 +123,7 @@ void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from)
             return exception;
         } catch (const std::bad_alloc&) {
             if (from == EscapedFrom::Command)
-                return Exception(QStringLiteral("There is not enough memory to finish this command."));
+                return Exception(QCoreApplication::translate("TApplication", "There is not enough memory to finish this command."));
         } catch (const std::exception& exception) {
             if (from == EscapedFrom::Command)
                 return Exception(QString::fromLocal8Bit(exception.what()));

@@ -9,17 +9,29 @@
 #include <vector>
 
 class QApplication;
+class QTranslator;
 class QWidget;
 class TForm;
+
+// What the desktop knows the program by. The platform layer shows and registers it; the
+// program names it.
+struct ProgramIdentity {
+    QString title;             // of message boxes
+    QString desktopFileName;   // the desktop entry's id, which ties windows to it
+    QString icon;              // a resource path
+    QString translation;       // the name of its translation files, "<name>_<language>.qm"
+    QString translationDirectory;
+};
 
 // The application object. The newest one is Application until it ends, when the one before it
 // (if any) is Application again.
 class TApplication {
 public:
-    TApplication(int& argc, char** argv);
+    TApplication(int& argc, char** argv, ProgramIdentity identity);
     ~TApplication();
 
-    // Prepares the GUI: uses the QApplication that exists, or makes one.
+    // Prepares the GUI: uses the QApplication that exists, or makes one, and speaks the
+    // language of the default locale (the system's, unless QLocale::setDefault chose another).
     void Initialize();
 
     // Builds a window, stores it in the variable and keeps it until the application ends; the
@@ -38,15 +50,18 @@ public:
     void ShowException(const Exception& exception);
 
     TForm* MainForm() const { return mainForm_; }
-    QString Title() const { return QStringLiteral("Zimbrots"); }
+    QString Title() const { return identity_.title; }
 
 private:
     void AdoptForm(std::unique_ptr<TForm> form);
+    void InstallTranslation(const QString& name, const QString& directory);
 
     TApplication* previous_;
     int& argc_;
     char** argv_;
+    ProgramIdentity identity_;
     std::unique_ptr<QApplication> ownApplication_;
+    std::vector<std::unique_ptr<QTranslator>> translators_;
     std::vector<std::unique_ptr<TForm>> forms_;
     TForm* mainForm_ = nullptr;
 };

@@ -42,11 +42,16 @@ bool TSaveDialog::Execute()
 
 const std::vector<NamedColor>& FontDialogColors()
 {
+    // Named for the translation: the dialog shows each name in the user's language.
     static const std::vector<NamedColor> colors{
-        {"Black", 0x000000}, {"Maroon", 0x800000}, {"Green", 0x008000}, {"Olive", 0x808000},
-        {"Navy", 0x000080}, {"Purple", 0x800080}, {"Teal", 0x008080}, {"Gray", 0x808080},
-        {"Silver", 0xC0C0C0}, {"Red", 0xFF0000}, {"Lime", 0x00FF00}, {"Yellow", 0xFFFF00},
-        {"Blue", 0x0000FF}, {"Fuchsia", 0xFF00FF}, {"Aqua", 0x00FFFF}, {"White", 0xFFFFFF},
+        {QT_TRANSLATE_NOOP("TFontDialog", "Black"), 0x000000}, {QT_TRANSLATE_NOOP("TFontDialog", "Maroon"), 0x800000},
+        {QT_TRANSLATE_NOOP("TFontDialog", "Green"), 0x008000}, {QT_TRANSLATE_NOOP("TFontDialog", "Olive"), 0x808000},
+        {QT_TRANSLATE_NOOP("TFontDialog", "Navy"), 0x000080}, {QT_TRANSLATE_NOOP("TFontDialog", "Purple"), 0x800080},
+        {QT_TRANSLATE_NOOP("TFontDialog", "Teal"), 0x008080}, {QT_TRANSLATE_NOOP("TFontDialog", "Gray"), 0x808080},
+        {QT_TRANSLATE_NOOP("TFontDialog", "Silver"), 0xC0C0C0}, {QT_TRANSLATE_NOOP("TFontDialog", "Red"), 0xFF0000},
+        {QT_TRANSLATE_NOOP("TFontDialog", "Lime"), 0x00FF00}, {QT_TRANSLATE_NOOP("TFontDialog", "Yellow"), 0xFFFF00},
+        {QT_TRANSLATE_NOOP("TFontDialog", "Blue"), 0x0000FF}, {QT_TRANSLATE_NOOP("TFontDialog", "Fuchsia"), 0xFF00FF},
+        {QT_TRANSLATE_NOOP("TFontDialog", "Aqua"), 0x00FFFF}, {QT_TRANSLATE_NOOP("TFontDialog", "White"), 0xFFFFFF},
     };
     return colors;
 }
@@ -70,11 +75,11 @@ bool TFontDialog::Execute()
     auto* color = new QComboBox(&dialog);
     color->setObjectName(QStringLiteral("colorCombo"));
     // The system's window text colour first: it follows the desktop's theme.
-    color->addItem(QStringLiteral("Window Text"), QColor());
+    color->addItem(tr("Window Text"), QColor());
     for (const NamedColor& c : FontDialogColors()) {
         QPixmap swatch(12, 12);
         swatch.fill(QColor(c.rgb));
-        color->addItem(QIcon(swatch), QString::fromLatin1(c.name), QColor(c.rgb));
+        color->addItem(QIcon(swatch), tr(c.name), QColor(c.rgb));
     }
     int current = color->findData(font_.color);
     if (current < 0) {
@@ -84,7 +89,7 @@ bool TFontDialog::Execute()
     color->setCurrentIndex(current);
     auto* effects = dialog.findChild<QGroupBox*>();
     if (effects && effects->layout()) {
-        auto* label = new QLabel(QStringLiteral("Colo&r:"), effects);
+        auto* label = new QLabel(tr("Colo&r:"), effects);
         label->setBuddy(color);  // shows "Color:" with R as the key to the list
         effects->layout()->addWidget(label);
         effects->layout()->addWidget(color);

@@ -3,6 +3,7 @@
 #include "platform/exception.h"
 #include "rtf/rtf_writer.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QSaveFile>
@@ -166,7 +167,7 @@ void TRichEditLines::SaveToFile(const QString& name) const
     // Written whole, then moved over the old file: a failure leaves any earlier file as it was.
     QSaveFile file(name);
     const auto fail = [&name](const QString& reason) {
-        throw Exception(QStringLiteral("Cannot save \"%1\": %2").arg(QFileInfo(name).fileName(), reason));
+        throw Exception(QCoreApplication::translate("TRichEditLines", "Cannot save \"%1\": %2").arg(QFileInfo(name).fileName(), reason));
     };
     // Unbuffered, so that a full disk is reported by the write itself, with its reason.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))

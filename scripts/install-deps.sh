@@ -4,10 +4,11 @@
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core
+                qt6-l10n-tools qt6-translations-l10n gettext)
 test_packages=(clang libclang-rt-dev libx11-dev debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
                desktop-file-utils appstream libreoffice-writer-nogui perl file lintian qemu-user
-               qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus)
+               qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus locales)
 
 # The check on Debian's other processors: cross compilers and the emulator.
 cross_packages=(cmake ninja-build g++ libgtest-dev qemu-user g++-aarch64-linux-gnu g++-arm-linux-gnueabihf

@@ -52,7 +52,8 @@ protected:
     RunResult Shell(const std::string& line)
     {
         const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-        const std::string command = "CONVERT='" ZIMBROTS_CONVERT "'; ( " + line + " ) >'" + out.string() +
+        // English, whatever language the caller speaks, unless the line asks for another.
+        const std::string command = "export LC_ALL=C.UTF-8; unset LANGUAGE; CONVERT='" ZIMBROTS_CONVERT "'; ( " + line + " ) >'" + out.string() +
                                     "' 2>'" + err.string() + "'";
         const int raw = std::system(("bash -c \"$(cat <<'ZIMBROTS_EOF'\n" + command + "\nZIMBROTS_EOF\n)\"").c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
@@ -134,6 +135,30 @@ TEST_F(CliTest, OptionsHelpVersionAndBadUsage)
     r = Shell("cd '" + dir_.string() + "' && \"$CONVERT\" -- -n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "|\\|33");
+}
+
+TEST_F(CliTest, SpeaksLatvianUnderALatvianLocale)
+{
+#if defined(ZIMBROTS_CROSS_BUILD)
+    GTEST_SKIP() << "the locale would be built for this machine's processor, not the emulated one";
+#elif !defined(ZIMBROTS_FILTER_CATALOGUES)
+    GTEST_SKIP() << "built without gettext's tools: the filter speaks English only";
+#endif
+    // A private Latvian locale, so that the test needs none generated on the machine.
+    const std::string locales = (dir_ / "locales").string();
+    RunResult r = Shell("mkdir '" + locales + "' && localedef -i lv_LV -f UTF-8 '" + locales + "/lv_LV.UTF-8'");
+    ASSERT_EQ(r.status, 0) << "localedef needs the locale sources of Debian's package locales: " << r.err;
+    const std::string latvian = "LOCPATH='" + locales + "' LC_ALL=lv_LV.UTF-8 ";
+    r = Shell(latvian + "\"$CONVERT\" --help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.starts_with("Lietojums: zimbrots-convert")) << r.out;
+    EXPECT_NE(r.out.find("hakeru rakstībā"), std::string::npos) << r.out;
+    r = Shell(latvian + "\"$CONVERT\" --bogus");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.starts_with("zimbrots-convert: nezināma opcija '--bogus'\n")) << r.err;
+    // The text converts the same in any language.
+    r = Shell(latvian + "printf 'Žūžū' | \"$CONVERT\"");
+    EXPECT_EQ(r.out, "2|-||_||_|2|-||_||_|");
 }
 
 TEST_F(CliTest, ClosedOutputEndsQuietlyAndFullDiskFails)

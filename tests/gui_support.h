@@ -3,6 +3,7 @@
 #pragma once
 
 #include "about/tabout.h"
+#include "app/startup.h"
 #include "mainwindow/tform1.h"
 #include "platform/application.h"
 #include "platform/richedit.h"
@@ -12,6 +13,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -41,7 +44,7 @@ struct ProgramWindows {
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 
     int argc = 0;
-    TApplication application{argc, nullptr};
+    TApplication application{argc, nullptr, ZimbrotsIdentity()};
     TForm1* form = nullptr;
     TRichEdit* edit = nullptr;
 };
@@ -92,6 +95,18 @@ inline void AnswerModals(std::vector<ModalAnswer> answers, const std::function<v
 inline void AnswerModal(ModalAnswer answer, const std::function<void()>& call)
 {
     AnswerModals({std::move(answer)}, call);
+}
+
+// Answers a message box with the button, and keeps what it said in shown.
+inline ModalAnswer MessageBoxAnswer(QString& shown, QMessageBox::StandardButton button = QMessageBox::Ok)
+{
+    return [&shown, button](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        ASSERT_NE(box->button(button), nullptr);
+        box->button(button)->click();
+    };
 }
 
 // Readable QStrings in test failures.

@@ -20,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -28,6 +29,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <memory>
 
 struct TForm1Inspector {
     static const QString& SaveName(const TForm1& form) { return form.SaveName; }
@@ -49,7 +51,20 @@ void WriteAll(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-class WindowTest : public ::testing::Test {
+// Sets the default locale while it lives: windows built meanwhile speak its language.
+struct DefaultLocale {
+    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(QLocale::system()); }
+};
+struct TestsLanguage {  // English: the tests run under C.UTF-8
+    static QLocale Locale() { return QLocale::system(); }
+};
+struct Latvian {
+    static QLocale Locale() { return QLocale(QLocale::Latvian, QLocale::Latvia); }
+};
+
+template <typename Language>
+class WindowTestIn : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -105,10 +120,12 @@ protected:
     }
     void SaveAs(const QString& name) { AnswerModal(SaveDialogAnswer(name), [this] { Action("SaveAs1")->trigger(); }); }
 
+    DefaultLocale locale_{Language::Locale()};
     ProgramWindows windows_;
     TForm1* form_ = windows_.form;
     TRichEdit* edit_ = windows_.edit;
 };
+using WindowTest = WindowTestIn<TestsLanguage>;
 
 // --- Layout ---------------------------------------------------------------------------------
 
@@ -450,22 +467,14 @@ TEST_F(SaveTest, ReplacingAnExistingFileAsksFirst)
     WriteAll(Path("old.rtf"), "earlier file");
     Type("new text");
     QString question;
-    const auto answer = [&question](QMessageBox::StandardButton button) -> ModalAnswer {
-        return [&question, button](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(box, nullptr);
-            question = box->text();
-            box->button(button)->click();
-        };
-    };
     const auto saveAs = [this] { Action("SaveAs1")->trigger(); };
     // The question comes after the save dialog has closed.
-    AnswerModals({SaveDialogAnswer(Path("old")), answer(QMessageBox::No)}, saveAs);
+    AnswerModals({SaveDialogAnswer(Path("old")), MessageBoxAnswer(question, QMessageBox::No)}, saveAs);
     EXPECT_EQ(question, "\"old.rtf\" already exists. Do you want to replace it?");
     EXPECT_EQ(ReadAll(Path("old.rtf")), "earlier file");
 
     question.clear();
-    AnswerModals({SaveDialogAnswer(Path("old")), answer(QMessageBox::Yes)}, saveAs);
+    AnswerModals({SaveDialogAnswer(Path("old")), MessageBoxAnswer(question, QMessageBox::Yes)}, saveAs);
     EXPECT_FALSE(question.isEmpty());
     EXPECT_TRUE(ReadAll(Path("old.rtf")).startsWith("{\\rtf1"));
 }
@@ -480,13 +489,7 @@ TEST_F(SaveTest, AFailedSaveIsShownAndLosesNothing)
     const QString html = edit_->toHtml();
     QString shown;
     // The error reaches the standard error display, which shows it and goes on.
-    const ModalAnswer readError = [&shown](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        ASSERT_NE(box, nullptr);
-        shown = box->text();
-        box->accept();
-    };
-    AnswerModals({SaveDialogAnswer(Path("plain/inside")), readError}, [this] { Action("SaveAs1")->trigger(); });
+    AnswerModals({SaveDialogAnswer(Path("plain/inside")), MessageBoxAnswer(shown)}, [this] { Action("SaveAs1")->trigger(); });
     EXPECT_TRUE(shown.startsWith("Cannot save \"inside.rtf\": ")) << shown.toStdString();
     EXPECT_EQ(TForm1Inspector::SaveName(*form_), Path("plain/inside"));
     EXPECT_EQ(edit_->toHtml(), html);
@@ -559,6 +562,57 @@ TEST(AboutWindow, LayoutAndTexts)
     }
 }
 
+// --- Language --------------------------------------------------------------------------------
+
+// Under a Latvian locale, Qt's words and the program's own are Latvian; the layouts' are not.
+class LatvianWindowTest : public WindowTestIn<Latvian> {
+protected:
+    static QStringList Texts(const QList<QLabel*>& labels)
+    {
+        QStringList texts;
+        for (const QLabel* label : labels)
+            texts << label->text();
+        return texts;
+    }
+    QTemporaryDir dir_;
+};
+
+TEST_F(LatvianWindowTest, QtsWordsAndOursButNotTheLayouts)
+{
+    EXPECT_EQ(form_->windowTitle(), "Zimbrots " ZIMBROTS_VERSION_TEXT);
+    EXPECT_EQ(Button("BitBtn1")->text(), "&Convert");
+    EXPECT_EQ(form_->findChild<QLabel*>("Label1")->text(), "Ievadi konvertējamo tekstu:");
+    EXPECT_EQ(Action("SaveAs1")->text(), "Save As..");
+
+    const std::unique_ptr<QMenu> menu(edit_->createStandardContextMenu());
+    QStringList items;
+    for (const QAction* action : menu->actions())
+        items << action->text().section(QLatin1Char('\t'), 0, 0);
+    EXPECT_TRUE(items.contains("&Atsaukt") && items.contains("&Kopēt")) << items.join(", ").toStdString();
+
+    AnswerModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<QFontDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "Izvēlieties fontu");
+        const QStringList labels = Texts(dialog->findChildren<QLabel*>());
+        EXPECT_TRUE(labels.contains("Fontu st&ils") && labels.contains("&Krāsa:")) << labels.join(", ").toStdString();
+        auto* color = dialog->findChild<QComboBox*>("colorCombo");
+        EXPECT_EQ(color->itemText(0), "Loga teksts");
+        EXPECT_NE(color->findText("Sarkana"), -1);
+        dialog->reject();
+    }, [this] { Action("Font1")->trigger(); });
+
+    ASSERT_NO_FATAL_FAILURE(Reactivate());
+    WriteAll(dir_.filePath("old.rtf"), "earlier file");
+    WriteAll(dir_.filePath("plain"), "not a folder");
+    QString shown;
+    const auto saveAs = [this] { Action("SaveAs1")->trigger(); };
+    AnswerModals({SaveDialogAnswer(dir_.filePath("old")), MessageBoxAnswer(shown, QMessageBox::No)}, saveAs);
+    EXPECT_EQ(shown, "\"old.rtf\" jau ir. Vai to aizstāt?");
+    AnswerModals({SaveDialogAnswer(dir_.filePath("plain/inside")), MessageBoxAnswer(shown)}, saveAs);
+    EXPECT_TRUE(shown.startsWith("Nevar saglabāt \"inside.rtf\": ")) << shown.toStdString();
+}
+
 struct StartUpFailure : ::testing::TestWithParam<bool> {};
 
 TEST_P(StartUpFailure, IsReportedAndTheEntryReturnsZero)
@@ -566,12 +620,7 @@ TEST_P(StartUpFailure, IsReportedAndTheEntryReturnsZero)
     const bool platformException = GetParam();
     QString shown = "not shown";
     int status = -1;
-    AnswerModal([&shown](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        ASSERT_NE(box, nullptr);
-        shown = box->text();
-        box->accept();
-    }, [&status, platformException] {
+    AnswerModal(MessageBoxAnswer(shown), [&status, platformException] {
         status = WinMain([platformException] {
             if (platformException)
                 throw Exception("The window could not be built.");

@@ -34,6 +34,8 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 check "scalable theme icon" test -f "$work/prefix/share/icons/hicolor/scalable/apps/zimbrots.svg"
 check "desktop entry validates" desktop-file-validate "$work/prefix/share/applications/lv.zimbrots.Zimbrots.desktop"
+check "desktop entry in Latvian" grep -q '^Comment\[lv\]=' "$work/prefix/share/applications/lv.zimbrots.Zimbrots.desktop"
+check "metainfo in Latvian" grep -q '<summary xml:lang="lv">' "$work/prefix/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml"
 check "metainfo validates" appstreamcli validate --no-net --pedantic "$work/prefix/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml"
 
 # Without a display the program says so in one sentence.
@@ -143,11 +145,45 @@ check "Ctrl+L did not reach the main window while About was open" copied '|_4bd|
 wait_status
 check "closing the window gives status 0 ($status)" test "$status" = 0
 
+window_named() {  # window_named PATTERN: waits up to 10 s for a visible window so named
+  for _ in $(seq 100); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
 start
+xdotool key ctrl+f
+check "the font dialog speaks English under C.UTF-8" window_named '^Select Font$'
+xdotool key Escape
+xdotool windowfocus --sync "$window"
 xdotool type --delay 30 'lost'
 xdotool key ctrl+q
 wait_status
 check "Ctrl+Q gives status 1 ($status)" test "$status" = 1
+
+# In Latvian, in a private Latvian locale: Qt's words and the program's own; the layout's
+# captions stay as they are (start waits for the window's own title).
+locales="$work/locales"
+mkdir "$locales"
+check "a Latvian locale is built (Debian's package locales)" localedef -i lv_LV -f UTF-8 "$locales/lv_LV.UTF-8"
+message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LOCPATH="$locales" LC_ALL=lv_LV.UTF-8 "$work/prefix/bin/zimbrots" 2>&1)
+check "no display, in Latvian: '$message'" grep -q '^zimbrots: nav grafiskā displeja' <<<"$message"
+LOCPATH="$locales" LC_ALL=lv_LV.UTF-8 start
+xdotool mousemove --window "$window" 100 150 click 3
+popup_open() {
+  for _ in $(seq 100); do [ "$(xdotool search --onlyvisible --class zimbrots 2>/dev/null | wc -l)" -ge 2 ] && return 0; sleep 0.1; done
+  return 1
+}
+check "the editor's context menu opened" popup_open
+sleep 0.3  # drawn just after it maps; the picture is for people, the words are checked offscreen
+import -window root "$artefacts/latvian-context-menu.png"
+xdotool key Escape
+xdotool windowfocus --sync "$window"
+xdotool key ctrl+f
+check "the font dialog speaks Latvian" window_named '^Izvēlieties fontu$'
+import -window root "$artefacts/latvian-font-dialog.png"
+xdotool key Escape
+"$wm_close" "$window"
+wait_status
+check "in Latvian, closing the window gives status 0 ($status)" test "$status" = 0
 
 # A 192-dpi screen: the layout at twice its size.
 QT_SCALE_FACTOR=2 start

@@ -45,7 +45,8 @@ dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 for file in usr/bin/zimbrots usr/bin/zimbrots-convert usr/share/applications/lv.zimbrots.Zimbrots.desktop \
             usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png \
             usr/share/doc/zimbrots/copyright usr/share/doc/zimbrots/changelog.gz \
-            usr/share/man/man1/zimbrots.1.gz usr/share/man/man1/zimbrots-convert.1.gz; do
+            usr/share/man/man1/zimbrots.1.gz usr/share/man/man1/zimbrots-convert.1.gz \
+            usr/share/locale/lv/LC_MESSAGES/zimbrots-convert.mo; do
   check "holds $file" grep -qx "./$file" "$work/contents"
 done
 

@@ -28,7 +28,7 @@ bool DisplayAvailable()
 
 ProgramIdentity ZimbrotsIdentity()
 {
-    return {QStringLiteral("Zimbrots"), QStringLiteral("lv.zimbrots.Zimbrots"), QStringLiteral(":/zimbrots.png"),
+    return {QStringLiteral("zimbrots"), QStringLiteral("Zimbrots"), QStringLiteral("lv.zimbrots.Zimbrots"), QStringLiteral(":/zimbrots.png"),
             QStringLiteral("zimbrots"), QStringLiteral(":/translations")};
 }
 

@@ -28,7 +28,7 @@ std::string Utf8Prose(std::size_t size)
 }
 
 // The same prose in Windows-1257 bytes.
-std::string Cp1257Prose(std::size_t size)
+std::string Windows1257Prose(std::size_t size)
 {
     const std::u16string latvian = u"āčēģīķļņšūžĀČĒĢĪĶĻŅŠŪŽ";
     const char bytes[] = "\xE2\xE8\xE7\xEC\xEE\xED\xEF\xF2\xF0\xFB\xFE\xC2\xC8\xC7\xCC\xCE\xCD\xCF\xD2\xD0\xDB\xDE";
@@ -50,7 +50,7 @@ std::string Cp1257Prose(std::size_t size)
 
 void BM_Memcpy(benchmark::State& state)
 {
-    const std::string input = Cp1257Prose(std::size_t(state.range(0)));
+    const std::string input = Windows1257Prose(std::size_t(state.range(0)));
     std::string copy(input.size(), '\0');
     for (auto _ : state) {
         std::memcpy(copy.data(), input.data(), input.size());
@@ -89,7 +89,7 @@ void BM_ConvertToHacker(benchmark::State& state)
     const ForcedPath path(state);
     if (!path.usable)
         return;
-    const std::string input = Cp1257Prose(std::size_t(state.range(0)));
+    const std::string input = Windows1257Prose(std::size_t(state.range(0)));
     std::string work;
     for (auto _ : state) {
         work = input;  // the copy is counted too: it is part of what the window does
@@ -106,7 +106,7 @@ void BM_AppendConvertedWindows1257(benchmark::State& state)
     const ForcedPath path(state);
     if (!path.usable)
         return;
-    const std::string input = Cp1257Prose(std::size_t(state.range(0)));
+    const std::string input = Windows1257Prose(std::size_t(state.range(0)));
     std::string out;
     for (auto _ : state) {
         out.clear();

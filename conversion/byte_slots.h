@@ -2,7 +2,7 @@
 // vector passes' fallback.
 #pragma once
 
-#include "hacker_table.h"
+#include "rows.h"
 
 #include <array>
 #include <bit>
@@ -50,12 +50,11 @@ inline constexpr std::uint64_t PackBytes(std::string_view text)
 
 inline constexpr std::array<Slot, 256> ByteSlots = [] {
     std::array<Slot, 256> slots{};
-    for (int byte = 0; byte < 256; ++byte)
-        slots[byte] = {std::uint64_t(byte) << ShiftOfByte(0), 1};
-    for (const HackerRow& row : HackerTable) {
-        const Slot slot{PackBytes(row.replacement), std::uint8_t(row.replacement.size())};
-        slots[row.lower] = slot;
-        slots[row.upper] = slot;
+    for (int byte = 0; byte < 256; ++byte) {
+        const int row = RowOfByte[byte];
+        slots[byte] = row == NoRow ? Slot{std::uint64_t(byte) << ShiftOfByte(0), 1}
+                                   : Slot{PackBytes(HackerTable[row].replacement),
+                                          std::uint8_t(HackerTable[row].replacement.size())};
     }
     return slots;
 }();
@@ -64,15 +63,6 @@ inline char* PutSlot(char* out, const Slot& slot)
 {
     std::memcpy(out, &slot.bytes, sizeof slot.bytes);
     return out + slot.length;
-}
-
-// Converts the byte before data + read in place, writing its replacement to end at
-// data + write, exactly: nothing is stored at or above write.
-inline void PutSlotBackward(char* data, std::size_t& read, std::size_t& write)
-{
-    const Slot& slot = ByteSlots[static_cast<unsigned char>(data[--read])];
-    write -= slot.length;
-    std::memcpy(data + write, &slot.bytes, slot.length);
 }
 
 }  // namespace zimbrots

@@ -1,8 +1,8 @@
 #include "convert.h"
 
+#include "backward_writer.h"
 #include "byte_slots.h"
-#include "cp1257.h"
-#include "hacker_table.h"
+#include "rows.h"
 #include "vector_passes.h"
 
 #include <array>
@@ -38,20 +38,6 @@ constexpr std::array<std::uint64_t, 256> RightAlignedBytes = [] {
     return bytes;
 }();
 
-constexpr int NoRow = -1;
-
-// Table row of each code point below U+0180 (every letter with a row lives there).
-constexpr std::array<std::int8_t, 0x180> RowOfCodePoint = [] {
-    std::array<std::int8_t, 0x180> rows{};
-    for (auto& row : rows)
-        row = NoRow;
-    for (std::size_t r = 0; r < HackerTable.size(); ++r) {
-        rows[Cp1257ToUnicode[HackerTable[r].lower]] = std::int8_t(r);
-        rows[Cp1257ToUnicode[HackerTable[r].upper]] = std::int8_t(r);
-    }
-    return rows;
-}();
-
 constexpr bool IsCombiningMark(char32_t c) { return c >= 0x0300 && c <= 0x036F; }
 
 // How the Latvian letters decompose (Unicode canonical decomposition of the lower-case forms).
@@ -70,7 +56,7 @@ constexpr std::array<Composition, 11> LatvianCompositions{{
 // For each ASCII base letter: the mark that makes it a Latvian letter, and that letter's row.
 struct Decomposed {
     char16_t mark = 0;
-    std::int8_t row = NoRow;
+    std::uint8_t row = NoRow;
 };
 constexpr std::array<Decomposed, 128> DecomposedOfBase = [] {
     std::array<Decomposed, 128> table{};
@@ -102,9 +88,9 @@ inline char* PutRow(char* out, int row) { return PutSlot(out, ByteSlots[HackerTa
 
 // Converts a Windows-1257 block into out, which has room for 6 bytes per input byte plus
 // vector_detail::Slack.
-char* ConvertCp1257Block(const unsigned char* in, std::size_t size, char* out)
+char* ConvertWindows1257Block(const unsigned char* in, std::size_t size, char* out)
 {
-    for (std::size_t i = vector_detail::ConvertWindows1257Forward(in, size, out); i < size; ++i)
+    for (std::size_t i = vector_detail::Passes().windows1257Forward(in, size, out); i < size; ++i)
         out = PutSlot(out, ByteSlots[in[i]]);
     return out;
 }
@@ -119,7 +105,7 @@ char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, st
     std::size_t scalarUntil = 0;  // where the vector pass may take over again
     while (i < size) {
         if (vector && i >= scalarUntil) {
-            i += vector_detail::ConvertUtf8Forward(in + i, size - i, out);
+            i += vector_detail::Passes().utf8Forward(in + i, size - i, out);
             // It stopped at a mark or near the end: a few bytes for the scalar pass.
             scalarUntil = i + 16;
             if (i >= size)
@@ -215,62 +201,61 @@ void ConvertToHacker(std::string& text)
 {
     const std::size_t size = text.size();
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t resultSize = 0;
-    if (!vector_detail::ConvertedWindows1257Size(bytes, size, resultSize)) {
-        // Four sums, so that the additions do not wait on each other.
-        std::size_t sums[4] = {0, 0, 0, 0};
-        std::size_t i = 0;
-        for (; i + 4 <= size; i += 4) {
-            sums[0] += ByteLengths[bytes[i]];
-            sums[1] += ByteLengths[bytes[i + 1]];
-            sums[2] += ByteLengths[bytes[i + 2]];
-            sums[3] += ByteLengths[bytes[i + 3]];
-        }
-        for (; i < size; ++i)
-            sums[0] += ByteLengths[bytes[i]];
-        resultSize = sums[0] + sums[1] + sums[2] + sums[3];
+    std::size_t sums[4] = {0, 0, 0, 0};
+    std::size_t i = vector_detail::Passes().windows1257Size(bytes, size, sums[0]);
+    // Four sums, so that the additions do not wait on each other.
+    for (; i + 4 <= size; i += 4) {
+        sums[0] += ByteLengths[bytes[i]];
+        sums[1] += ByteLengths[bytes[i + 1]];
+        sums[2] += ByteLengths[bytes[i + 2]];
+        sums[3] += ByteLengths[bytes[i + 3]];
     }
+    for (; i < size; ++i)
+        sums[0] += ByteLengths[bytes[i]];
+    const std::size_t resultSize = sums[0] + sums[1] + sums[2] + sums[3];
     if (resultSize == size) {
         // Only one-byte replacements: rewrite byte by byte.
         for (char& c : text)
             c = static_cast<char>(ByteAt(ByteSlots[static_cast<unsigned char>(c)].bytes, 0));
         return;
     }
-    // Truly in place: every replacement is at least as long as its letter, so writing from the
-    // end backwards never overtakes the bytes still to be read.
+    // Truly in place, from the end backwards (see BackwardWriter).
     text.resize(resultSize);
-    char* const data = text.data();
-    std::size_t write = resultSize;
-    std::size_t read = vector_detail::ConvertWindows1257Backward(data, size, write);
+    BackwardWriter vectorPart{text.data(), size, resultSize};
+    vector_detail::Passes().windows1257Backward(vectorPart);
+    // A copy whose address never escapes, so that the stores below, which may alias anything,
+    // do not make the compiler read its fields from memory again.
+    BackwardWriter out = vectorPart;
     // Eight letters at a time: their offsets come from their own lengths, so that only one
     // addition a group waits on the group before. The group is read before anything is
-    // stored, and stops while eight bytes of room still lie below what it writes.
-    while (read >= 8) {
+    // stored; its stores of eight bytes reach fewer than eight below its replacements.
+    while (out.read >= 8) {
         std::uint64_t group;
-        std::memcpy(&group, data + read - 8, 8);
+        std::memcpy(&group, out.data + out.read - 8, 8);
         std::size_t offsets[9];
         offsets[8] = 0;
 #pragma GCC unroll 8
         for (int k = 7; k >= 0; --k)
             offsets[k] = offsets[k + 1] + ByteLengths[ByteAt(group, k)];
-        if (write - offsets[0] - (read - 8) < 8)
+        if (!out.Fits(8, offsets[0], 8))
             break;
 #pragma GCC unroll 8
         for (int k = 7; k >= 0; --k) {
             const std::uint64_t bytes = RightAlignedBytes[ByteAt(group, k)];
-            std::memcpy(data + write - offsets[k + 1] - 8, &bytes, 8);
+            std::memcpy(out.data + out.write - offsets[k + 1] - 8, &bytes, 8);
         }
-        write -= offsets[0];
-        read -= 8;
+        out.Advance(8, offsets[0]);
     }
-    // While eight bytes of room lie between the two ends, a whole slot can be stored at once.
-    while (read > 0 && write - read >= 8) {
-        const Slot& slot = RightAlignedSlots[static_cast<unsigned char>(data[--read])];
-        std::memcpy(data + write - 8, &slot.bytes, 8);
-        write -= slot.length;
+    // A letter at a time, a whole slot stored at once, while it fits.
+    while (out.read > 0) {
+        const Slot& slot = RightAlignedSlots[static_cast<unsigned char>(out.data[out.read - 1])];
+        if (!out.Fits(1, slot.length, 8 - slot.length))
+            break;
+        std::memcpy(out.data + out.write - 8, &slot.bytes, 8);
+        out.Advance(1, slot.length);
     }
-    while (read > 0)
-        PutSlotBackward(data, read, write);
+    while (out.read > 0)
+        out.PutExact();
 }
 
 void AppendConvertedWindows1257(std::string_view windows1257Piece, std::string& out)
@@ -278,7 +263,7 @@ void AppendConvertedWindows1257(std::string_view windows1257Piece, std::string& 
     for (std::string_view rest = windows1257Piece; !rest.empty();) {
         const std::string_view piece = rest.substr(0, BlockSize);
         AppendWith(out, piece.size() * MaxReplacementLength, [&](char* dest) {
-            return ConvertCp1257Block(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(), dest);
+            return ConvertWindows1257Block(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(), dest);
         });
         rest.remove_prefix(piece.size());
     }

@@ -1,6 +1,9 @@
-// The vectorised forms of the Windows-1257 and UTF-8 passes, behind the entry points of
-// convert.h, and the choice between them and the scalar passes.
+// The vector passes behind the entry points of convert.h: one table of them for each way the
+// processor can run them, chosen once. The scalar passes of convert.cpp are the reference and
+// do whatever a vector pass leaves.
 #pragma once
+
+#include "backward_writer.h"
 
 #include <cstddef>
 
@@ -25,23 +28,26 @@ namespace vector_detail {
 // Output room every vector writer may use past its last byte.
 inline constexpr std::size_t Slack = 64;
 
-// Windows-1257 bytes converted forwards into out, which has room for 6 bytes a byte plus
-// Slack. Converts whole blocks only; returns how many input bytes it converted.
-std::size_t ConvertWindows1257Forward(const unsigned char* in, std::size_t size, char*& out);
+// One path's passes. Each takes whole blocks only, and returns how many input bytes it took;
+// the scalar passes do the rest.
+struct VectorPasses {
+    // Windows-1257 bytes converted into out, which has room for 6 bytes a byte plus Slack.
+    std::size_t (*windows1257Forward)(const unsigned char* in, std::size_t size, char*& out);
+    // The same in place, from the end: the bytes taken are the last ones.
+    std::size_t (*windows1257Backward)(BackwardWriter& text);
+    // The replacements' lengths, added to total.
+    std::size_t (*windows1257Size)(const unsigned char* in, std::size_t size, std::size_t& total);
+    // UTF-8 converted into out (room for 4 bytes a byte plus Slack), while every byte of a
+    // block can be decided from the block and the byte after it: it stops at a combining mark,
+    // or when fewer than a block and its next byte are left.
+    std::size_t (*utf8Forward)(const unsigned char* in, std::size_t size, char*& out);
+};
 
-// The same pass backwards, in place: data holds the text in its first read bytes, and its
-// converted form is to end at data + write. Converts whole blocks from the end; returns how
-// many input bytes are left, at the start, for the scalar pass; write moves down.
-std::size_t ConvertWindows1257Backward(char* data, std::size_t read, std::size_t& write);
+// The passes of each path; those of a path that this build lacks take nothing.
+extern const VectorPasses ScalarPasses, Avx2Passes, Avx512Passes;
 
-// The summed replacement lengths of Windows-1257 bytes, in total; false on the scalar path.
-bool ConvertedWindows1257Size(const unsigned char* in, std::size_t size, std::size_t& total);
-
-// UTF-8 converted forwards into out (room for 4 bytes a byte plus Slack), block by block
-// while every byte of a block can be decided from the block and the byte after it: it stops
-// at a combining mark, or when fewer than a block and its next byte are left. Returns how many
-// input bytes it converted.
-std::size_t ConvertUtf8Forward(const unsigned char* in, std::size_t size, char*& out);
+// The passes of the current path: every entry point calls through this.
+const VectorPasses& Passes();
 
 }  // namespace vector_detail
 

@@ -1,7 +1,7 @@
 // The UTF-8 pass against a plain reference on arbitrary bytes, and streamed in pieces against
 // the one-shot conversion; each vector path against the scalar pass, the Windows-1257 pass too.
 #include "conversion/convert.h"
-#include "conversion/cp1257.h"
+#include "codepage/windows1257.h"
 #include "conversion/hacker_table.h"
 #include "conversion/vector_passes.h"
 
@@ -51,7 +51,7 @@ const HackerRow* RowOf(long cp)
 {
     if (cp < 0)
         return nullptr;
-    const int byte = UnicodeToCp1257(char32_t(cp));
+    const int byte = UnicodeToWindows1257(char32_t(cp));
     if (byte < 0)
         return nullptr;
     for (const HackerRow& row : HackerTable)

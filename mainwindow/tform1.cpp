@@ -55,6 +55,8 @@ void TForm1::BitBtn1Click()
 
 void TForm1::Help1Click() { Dispatch([] { about->ShowModal(); }); }
 
+// The layout keeps Save disabled and nothing enables it, so this never runs; it stays because the
+// layout binds the item to it by name, and presets the name as the item always has.
 void TForm1::Save1Click() { Dispatch([this] { SaveDialog1->SetFileName(QStringLiteral("kaka")); }); }
 
 void TForm1::SaveAs1Click()

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QTranslator>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -73,9 +74,9 @@ void TApplication::Initialize()
 {
     if (!QApplication::instance())
         ownApplication_ = std::make_unique<GuardedApplication>(argc_, argv_);
-    // No display name: Qt 6.8 on Wayland would add it to every window title ("... — Zimbrots"),
+    // No display name: Qt 6.8 on Wayland would add it to every window title ("... — Name"),
     // and the layouts' captions are the titles.
-    QApplication::setApplicationName(QStringLiteral("zimbrots"));
+    QApplication::setApplicationName(identity_.name);
     // Ties the windows to the installed desktop entry: its name and icon in docks and task
     // switchers, and the application id on Wayland.
     QGuiApplication::setDesktopFileName(identity_.desktopFileName);
@@ -134,7 +135,8 @@ void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from)
     if (Application && QApplication::instance())
         Application->ShowException(shown);
     else
-        std::fprintf(stderr, "zimbrots: %s\n", shown.what());
+        std::fprintf(stderr, "%s: %s\n",
+                     Application ? qPrintable(Application->Identity().name) : program_invocation_short_name, shown.what());
 }
 
 void TApplication::ShowException(const Exception& exception)

@@ -16,6 +16,7 @@ class TForm;
 // What the desktop knows the program by. The platform layer shows and registers it; the
 // program names it.
 struct ProgramIdentity {
+    QString name;              // the system's: settings, and messages on standard error
     QString title;             // of message boxes
     QString desktopFileName;   // the desktop entry's id, which ties windows to it
     QString icon;              // a resource path
@@ -50,6 +51,7 @@ public:
     void ShowException(const Exception& exception);
 
     TForm* MainForm() const { return mainForm_; }
+    const ProgramIdentity& Identity() const { return identity_; }
     QString Title() const { return identity_.title; }
 
 private:

@@ -25,11 +25,12 @@ QStringList TSaveDialog::NameFilters() const
 
 bool TSaveDialog::Execute()
 {
+    // The desktop's own file chooser where it has one, Qt's elsewhere.
     QFileDialog dialog(window());
     dialog.setObjectName(QStringLiteral("SaveDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // The desktop's own file chooser where it has one, Qt's elsewhere.
+    // The name chosen is not yet the file's: the caller may add an extension, and asks then.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!filter_.isEmpty())
         dialog.setNameFilters(NameFilters());

@@ -1,6 +1,6 @@
 #include "rtf/rtf_writer.h"
 
-#include "conversion/cp1257.h"
+#include "codepage/windows1257.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,7 +48,7 @@ void AppendText(std::string& out, const std::u16string& text, bool codePageBytes
         } else if (c >= 0x20 && c < 0x7F) {
             out += static_cast<char>(c);
         } else {
-            const int byte = codePageBytes && c >= 0x80 ? zimbrots::UnicodeToCp1257(c) : -1;
+            const int byte = codePageBytes && c >= 0x80 ? zimbrots::UnicodeToWindows1257(c) : -1;
             if (byte > 0) {
                 AppendHexByte(out, byte);
             } else {

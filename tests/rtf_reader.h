@@ -3,7 +3,7 @@
 #pragma once
 
 #include "rtf/rtf_writer.h"
-#include "conversion/cp1257.h"
+#include "codepage/windows1257.h"
 
 #include <cctype>
 #include <map>
@@ -98,7 +98,7 @@ inline RtfDocument ReadRtf(const std::string& rtf)
                 const int charset = fonts[stack.back().font].charset;
                 if (charset != 186)
                     throw std::runtime_error("code-page byte under a font that is not Baltic");
-                put(zimbrots::Cp1257ToUnicode[byte]);
+                put(zimbrots::Windows1257ToUnicode[byte]);
             } else if (std::isalpha(static_cast<unsigned char>(n))) {
                 std::size_t start = i;
                 while (i < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[i])))

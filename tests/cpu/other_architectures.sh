@@ -27,7 +27,7 @@ for encoding in utf-8 windows-1257; do
   "$build/native/cli/zimbrots-convert" --encoding "$encoding" "$build/text" >"$build/native-$encoding"
 done
 
-passed=0 failed=0
+. "$repo/tests/checks.sh"
 for arch in "${architectures[@]}"; do
   triplet=${triplets[$arch]:?unknown architecture $arch}
   dir=$build/$arch
@@ -51,31 +51,30 @@ TOOLCHAIN
   if ! { cmake -S "$repo" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$dir/toolchain.cmake" \
            -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIMBROTS_GUI=OFF -DZIMBROTS_TESTS=ON -DZIMBROTS_WERROR=ON &&
          cmake --build "$dir"; } >"$dir/build.log" 2>&1; then
-    echo "FAIL: $arch: the build failed:"; grep -m 5 -E 'error|Error' "$dir/build.log" || tail -n 20 "$dir/build.log"
-    failed=$((failed + 1)); continue
+    fails "$arch: the build failed:"; grep -m 5 -E 'error|Error' "$dir/build.log" || tail -n 20 "$dir/build.log"
+    continue
   fi
   say "$arch: tests under qemu-${emulators[$arch]}"
   if ! ctest --test-dir "$dir" -j 2 --timeout 600 --output-on-failure >"$dir/test.log" 2>&1; then
-    echo "FAIL: $arch: the first failing test is$(sed -n '/The following tests FAILED:/{n;s/^[[:space:]]*[0-9]* -//p;q}' "$dir/test.log")"
+    fails "$arch: the first failing test is$(sed -n '/The following tests FAILED:/{n;s/^[[:space:]]*[0-9]* -//p;q}' "$dir/test.log")"
     grep -m 1 -E '^[0-9]+% tests passed' "$dir/test.log"
     # Its first failed assertion, with what it expected.
     grep -m 1 -B 1 -A 4 -E '^.*: Failure$' "$dir/test.log" || true
-    failed=$((failed + 1)); continue
+    continue
   fi
   same=1
   for encoding in utf-8 windows-1257; do
     "$dir/tests/zimbrots-convert-emulated" --encoding "$encoding" "$build/text" >"$dir/$encoding"
     if ! cmp "$build/native-$encoding" "$dir/$encoding" >"$dir/cmp-$encoding" 2>&1; then
-      echo "FAIL: $arch: the filter ($encoding) gave other bytes than this machine's: $(head -n 1 "$dir/cmp-$encoding")"
+      echo "$arch: the filter ($encoding) gave other bytes than this machine's: $(head -n 1 "$dir/cmp-$encoding")"
       same=0
     fi
   done
   if [ $same = 1 ]; then
     say "ok: $arch ($(grep -oE '[0-9]+ tests passed|tests passed, [0-9]+ tests failed out of [0-9]+' "$dir/test.log" | tail -n 1))"
-    passed=$((passed + 1))
+    passes
   else
-    failed=$((failed + 1))
+    fails "$arch: the filter's bytes"
   fi
 done
-echo "other-architectures: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end other-architectures

@@ -8,10 +8,7 @@ export LC_ALL=C.UTF-8
 build=$1 wm_close=$2 artefacts=$3 version_pattern=${4//./\\.}
 work=$(mktemp -d)
 mkdir -p "$artefacts"
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
-}
+. "$(dirname "$0")/../checks.sh"
 # Whether a process still runs (a zombie no longer counts: nobody may be left to reap it).
 running() { [ -r "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat"; }
 cleanup() {
@@ -41,7 +38,7 @@ check "metainfo validates" appstreamcli validate --no-net --pedantic "$work/pref
 # Without a display the program says so in one sentence.
 message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/prefix/bin/zimbrots" 2>&1)
 check "no display: one sentence, status 1" test "$?" = 1 -a "$(printf '%s\n' "$message" | wc -l)" = 1
-case "$message" in *"no graphical display"*) ;; *) echo "said: $message"; failed=$((failed + 1)) ;; esac
+case "$message" in *"no graphical display"*) ;; *) fails "no display: the sentence says so (it said: $message)" ;; esac
 
 # -noreset: without it the server resets whenever its last client leaves, as each xdotool
 # call does, and a program that connects meanwhile is refused.
@@ -296,5 +293,4 @@ else
   echo "SKIPPED: Wayland (weston or qt6-wayland is not installed)"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end desktop-test

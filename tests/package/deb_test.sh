@@ -11,10 +11,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # How ldconfig marks a library of this machine's own ABI, e.g. "x86-64".
 abi=$(/sbin/ldconfig -p | awk '$1 ~ /^libc\.so\.6$/ {sub(/.*\(/, ""); sub(/\).*/, ""); print; exit}')
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
-}
+. "$(dirname "$0")/../checks.sh"
 
 # The package is built from what git would commit: tracked files and new ones it does not ignore.
 build() {  # build FOLDER OPTIONS: builds in FOLDER/zimbrots, leaves the packages in FOLDER
@@ -34,10 +31,9 @@ check "one package, named by Debian's rule" test -f "$deb"
 check "package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)" = \
   "$(printf 'Package: zimbrots\nVersion: %s\nArchitecture: %s' "$version" "$arch")"
 if cmp -s "$deb" "$work/second/elsewhere/$(basename "$deb")"; then
-  passed=$((passed + 1))
+  passes
 else
-  failed=$((failed + 1))
-  echo "FAILED: two builds in different folders gave different packages; diffoscope says:"
+  fails "two builds in different folders gave different packages; diffoscope says:"
   diffoscope --text - "$deb" "$work/second/elsewhere/$(basename "$deb")" 2>&1 | head -n 80
 fi
 
@@ -92,5 +88,4 @@ for lib in $(readelf -d "$work/root/usr/bin/zimbrots" "$work/root/usr/bin/zimbro
 done
 
 [ -n "$out" ] && mkdir -p "$out" && cp "$deb" "$out/"
-echo "$passed checks passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end deb-test

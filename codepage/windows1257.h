@@ -7,7 +7,7 @@
 namespace zimbrots {
 
 // Code point of each byte; 0 marks the bytes the code page leaves undefined (byte 0 is U+0000).
-inline constexpr std::array<char16_t, 256> Cp1257ToUnicode{
+inline constexpr std::array<char16_t, 256> Windows1257ToUnicode{
     0x0000, 0x0001, 0x0002, 0x0003, 0x0004, 0x0005, 0x0006, 0x0007,
     0x0008, 0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x000E, 0x000F,
     0x0010, 0x0011, 0x0012, 0x0013, 0x0014, 0x0015, 0x0016, 0x0017,
@@ -42,26 +42,26 @@ inline constexpr std::array<char16_t, 256> Cp1257ToUnicode{
     0x0173, 0x0142, 0x015B, 0x016B, 0x00FC, 0x017C, 0x017E, 0x02D9,
 };
 
-namespace cp1257_detail {
+namespace windows1257_detail {
 // Bytes of the code points below U+0180, where all Latin letters of the code page live.
 inline constexpr std::array<std::int16_t, 0x180> LowReverse = [] {
     std::array<std::int16_t, 0x180> table{};
     for (auto& entry : table)
         entry = -1;
     for (int byte = 0; byte < 0x100; ++byte)
-        if (Cp1257ToUnicode[byte] < 0x180 && (byte == 0 || Cp1257ToUnicode[byte] != 0))
-            table[Cp1257ToUnicode[byte]] = static_cast<std::int16_t>(byte);
+        if (Windows1257ToUnicode[byte] < 0x180 && (byte == 0 || Windows1257ToUnicode[byte] != 0))
+            table[Windows1257ToUnicode[byte]] = static_cast<std::int16_t>(byte);
     return table;
 }();
-}  // namespace cp1257_detail
+}  // namespace windows1257_detail
 
 // The byte that stands for the code point, or -1 where the code page has none.
-constexpr int UnicodeToCp1257(char32_t codePoint)
+constexpr int UnicodeToWindows1257(char32_t codePoint)
 {
     if (codePoint < 0x180)
-        return cp1257_detail::LowReverse[codePoint];
+        return windows1257_detail::LowReverse[codePoint];
     for (int byte = 0x80; byte < 0x100; ++byte)
-        if (Cp1257ToUnicode[byte] == codePoint)
+        if (Windows1257ToUnicode[byte] == codePoint)
             return byte;
     return -1;
 }

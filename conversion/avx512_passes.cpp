@@ -1,0 +1,331 @@
+// The passes with AVX-512 and VBMI2.
+//
+// 64 input bytes are loaded and each gets a class: its row in the table (0 to 26), NoRow (the
+// byte stands for itself) or SecondHalf (the second byte of a UTF-8 letter already written).
+// Then they go out in blocks. For a block, the 64 lanes of a register are read as cells, one
+// per input byte: with cells of six lanes, lane s belongs to input byte s / 6 and holds byte
+// s % 6 of its replacement, looked up at 6 x class + s % 6 in a table where each replacement is
+// followed by zeros. Zero lanes are dropped, and VPCOMPRESSB packs the rest into the output.
+// Cells of six take ten bytes a block, 60 of the 64 in six blocks; where no ū or Ū (six bytes)
+// is among them, cells of four take sixteen bytes a block, all 64 in four.
+#include "vector_passes.h"
+
+#if defined(__x86_64__)
+
+#include "rows.h"
+
+#include <array>
+#include <cstdint>
+#include <immintrin.h>
+
+namespace zimbrots::vector_detail {
+
+namespace {
+
+constexpr std::uint8_t SecondHalf = NoRow + 1;  // adds nothing: the letter was written already
+
+// Replacement length by class, for the size of a whole text.
+constexpr std::array<std::uint8_t, 64> LengthOfClass = [] {
+    std::array<std::uint8_t, 64> lengths{};
+    for (std::size_t r = 0; r < HackerTable.size(); ++r)
+        lengths[r] = std::uint8_t(HackerTable[r].replacement.size());
+    lengths[NoRow] = 1;
+    return lengths;  // SecondHalf: 0
+}();
+
+// Lane k takes lane k + 1: the byte after each byte.
+constexpr std::array<std::uint8_t, 64> NextLane = [] {
+    std::array<std::uint8_t, 64> next{};
+    for (int k = 0; k < 64; ++k)
+        next[k] = std::uint8_t(k < 63 ? k + 1 : 63);
+    return next;
+}();
+
+static_assert([] {
+    for (const HackerRow& row : HackerTable)
+        for (char c : row.replacement)
+            if (c == 0)
+                return false;
+    return true;
+}(), "a zero byte marks where a replacement ends");
+
+// Every replacement in a cell of Width bytes, zeros after it, at Width x its row; the cells of
+// NoRow and SecondHalf are all zeros. Cells of six need 29 x 6 = 174 bytes, cells of four
+// (every row but WideRow) 29 x 4 = 116.
+template <int Width>
+constexpr auto CellReplacements()
+{
+    std::array<std::uint8_t, Width == 6 ? 256 : 128> bytes{};
+    for (std::size_t r = 0; r < HackerTable.size(); ++r)
+        if (Width == 6 || r != WideRow)
+            for (std::size_t k = 0; k < HackerTable[r].replacement.size(); ++k)
+                bytes[Width * r + k] = std::uint8_t(HackerTable[r].replacement[k]);
+    return bytes;
+}
+
+// With cells of Width lanes, a block takes 64 / Width input bytes. Lane s of block k belongs
+// to input lane (64 / Width) k + s / Width, and is byte s % Width of its cell; lanes past the
+// last whole cell belong to nothing kept.
+template <int Width>
+constexpr auto CellOwners()
+{
+    constexpr int perBlock = 64 / Width;
+    std::array<std::array<std::uint8_t, 64>, 64 / perBlock> owners{};
+    for (std::size_t k = 0; k < owners.size(); ++k)
+        for (int s = 0; s < 64; ++s)
+            owners[k][s] = std::uint8_t(perBlock * int(k) + (s < perBlock * Width ? s / Width : 0));
+    return owners;
+}
+
+template <int Width>
+constexpr auto CellPlaces()
+{
+    std::array<std::uint8_t, 64> place{};
+    for (int s = 0; s < 64; ++s)
+        place[s] = std::uint8_t(s % Width);
+    return place;
+}
+
+// The lanes that begin a cell, and the lanes that belong to a whole cell.
+template <int Width>
+constexpr std::uint64_t CellStarts()
+{
+    std::uint64_t mask = 0;
+    for (int s = 0; s + Width <= 64; s += Width)
+        mask |= std::uint64_t(1) << s;
+    return mask;
+}
+template <int Width>
+constexpr std::uint64_t CellLanes()
+{
+    constexpr int lanes = 64 / Width * Width;
+    return lanes == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << lanes) - 1;
+}
+static_assert(CellOwners<6>().size() == 6 && CellOwners<4>().size() == 4);
+static_assert(CellStarts<4>() == 0x1111111111111111ull && CellLanes<6>() == (std::uint64_t(1) << 60) - 1);
+
+#define ZIMBROTS_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt")))
+
+// Byte k of the result is table[index[k] % 64]. (The masked form: GCC 12 warns that the
+// plain one reads an undefined register.)
+ZIMBROTS_AVX512 inline __m512i PermuteBytes(__m512i index, __m512i table)
+{
+    return _mm512_maskz_permutexvar_epi8(~__mmask64(0), index, table);
+}
+
+// The first count lanes, count from 0 to 64.
+inline __mmask64 LowLanes(unsigned count) { return count >= 64 ? ~__mmask64(0) : (__mmask64(1) << count) - 1; }
+
+// A table of 128 or 256 bytes in two or four registers: byte k of the result is table[index[k]].
+template <std::size_t Size>
+struct RegisterTable {
+    __m512i part[Size / 64];
+
+    ZIMBROTS_AVX512 explicit RegisterTable(const std::array<std::uint8_t, Size>& table)
+    {
+        for (std::size_t q = 0; q < Size / 64; ++q)
+            part[q] = _mm512_loadu_si512(table.data() + 64 * q);
+    }
+    ZIMBROTS_AVX512 __m512i operator()(__m512i index) const
+    {
+        const __m512i low = _mm512_permutex2var_epi8(part[0], index, part[1]);
+        if constexpr (Size == 128) {
+            return low;
+        } else {
+            const __m512i high = _mm512_permutex2var_epi8(part[2], index, part[3]);
+            return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
+        }
+    }
+};
+
+// The blocks of one cell width: which input byte and which byte of its replacement each lane
+// holds, and the replacements.
+template <int Width>
+struct Cells {
+    static constexpr auto OwnerTable = CellOwners<Width>();
+    static constexpr auto PlaceTable = CellPlaces<Width>();
+    static constexpr auto ReplacementTable = CellReplacements<Width>();
+
+    __m512i owner[OwnerTable.size()], place;
+    RegisterTable<ReplacementTable.size()> replacements{ReplacementTable};
+
+    ZIMBROTS_AVX512 Cells()
+    {
+        for (std::size_t k = 0; k < OwnerTable.size(); ++k)
+            owner[k] = _mm512_loadu_si512(OwnerTable[k].data());
+        place = _mm512_loadu_si512(PlaceTable.data());
+    }
+
+    // The replacements of block k's input bytes, by their classes, packed at the start of the
+    // result; lanes limits the cells to those of some of them. count is how many bytes they take.
+    ZIMBROTS_AVX512 __m512i Block(int k, __m512i bytes, __m512i classes, __mmask64 lanes, unsigned& count) const
+    {
+        const __m512i laneByte = PermuteBytes(owner[k], bytes);
+        const __m512i laneClass = PermuteBytes(owner[k], classes);
+        // Width x class + place, with additions rather than another look-up.
+        const __m512i twice = _mm512_add_epi8(laneClass, laneClass);
+        const __m512i times = Width == 6 ? _mm512_add_epi8(twice, _mm512_add_epi8(twice, twice)) : _mm512_add_epi8(twice, twice);
+        const __m512i replacement = replacements(_mm512_add_epi8(times, place));
+        // Kept: a replacement byte, or the first lane of a byte that stands for itself.
+        const __mmask64 own = _mm512_cmpeq_epi8_mask(laneClass, _mm512_set1_epi8(NoRow)) & CellStarts<Width>();
+        const __mmask64 keep = (_mm512_test_epi8_mask(replacement, replacement) | own) & lanes & CellLanes<Width>();
+        count = unsigned(_mm_popcnt_u64(keep));
+        return _mm512_maskz_compress_epi8(keep, _mm512_mask_blend_epi8(own, replacement, laneByte));
+    }
+};
+static_assert(sizeof(Cells<6>::ReplacementTable) == 256 && sizeof(Cells<4>::ReplacementTable) == 128);
+
+struct Avx512Expander {
+    RegisterTable<256> rows{RowOfByte};
+    Cells<6> wide;
+    Cells<4> narrow;
+
+    // True when no byte of the lanes has a six-byte replacement: cells of four will do.
+    ZIMBROTS_AVX512 static bool Narrow(__m512i classes, __mmask64 lanes)
+    {
+        return !_mm512_mask_cmpeq_epi8_mask(lanes, classes, _mm512_set1_epi8(char(WideRow)));
+    }
+};
+
+ZIMBROTS_AVX512 std::size_t Windows1257Forward(const unsigned char* in, std::size_t size, char*& out)
+{
+    const Avx512Expander e;
+    std::size_t done = 0;
+    char* dest = out;
+    unsigned count;
+    while (done + 64 <= size) {
+        const __m512i bytes = _mm512_loadu_si512(in + done);
+        const __m512i classes = e.rows(bytes);
+        if (Avx512Expander::Narrow(classes, ~__mmask64(0))) {
+            for (int k = 0; k < 4; ++k) {
+                _mm512_storeu_si512(dest, e.narrow.Block(k, bytes, classes, ~__mmask64(0), count));
+                dest += count;
+            }
+            done += 64;
+        } else {
+            for (int k = 0; k < 6; ++k) {
+                _mm512_storeu_si512(dest, e.wide.Block(k, bytes, classes, ~__mmask64(0), count));
+                dest += count;
+            }
+            done += 60;
+        }
+    }
+    out = dest;
+    return done;
+}
+
+ZIMBROTS_AVX512 std::size_t Windows1257Backward(BackwardWriter& caller)
+{
+    BackwardWriter text = caller;  // kept in registers: the stores below may alias anything
+    const Avx512Expander e;
+    const std::size_t start = text.read;
+    unsigned count;
+    // Each block's stores are exact and its replacements begin no lower than the block: no
+    // store reaches below them.
+    while (text.read >= 64) {
+        __m512i bytes = _mm512_loadu_si512(text.data + text.read - 64);
+        __m512i classes = e.rows(bytes);
+        if (Avx512Expander::Narrow(classes, ~__mmask64(0))) {
+            text.Advance(64, 0);
+            for (int k = 3; k >= 0; --k) {
+                const __m512i packed = e.narrow.Block(k, bytes, classes, ~__mmask64(0), count);
+                text.Advance(0, count);
+                _mm512_mask_storeu_epi8(text.data + text.write, LowLanes(count), packed);
+            }
+            continue;
+        }
+        text.Advance(60, 0);
+        bytes = _mm512_maskz_loadu_epi8(CellLanes<6>(), text.data + text.read);
+        classes = e.rows(bytes);
+        for (int k = 5; k >= 0; --k) {
+            const __m512i packed = e.wide.Block(k, bytes, classes, ~__mmask64(0), count);
+            text.Advance(0, count);
+            _mm512_mask_storeu_epi8(text.data + text.write, LowLanes(count), packed);
+        }
+    }
+    caller = text;
+    return start - text.read;
+}
+
+ZIMBROTS_AVX512 std::size_t Windows1257Size(const unsigned char* in, std::size_t size, std::size_t& total)
+{
+    const RegisterTable<256> rows{RowOfByte};
+    const __m512i lengthOfClass = _mm512_loadu_si512(LengthOfClass.data());
+    __m512i sums = _mm512_setzero_si512();
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        const __m512i lengths = PermuteBytes(rows(_mm512_loadu_si512(in + i)), lengthOfClass);
+        sums = _mm512_add_epi64(sums, _mm512_sad_epu8(lengths, _mm512_setzero_si512()));
+    }
+    alignas(64) std::uint64_t lanes[8];
+    _mm512_store_si512(lanes, sums);
+    for (const std::uint64_t lane : lanes)
+        total += lane;
+    return i;
+}
+
+ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t size, char*& out)
+{
+    const Avx512Expander e;
+    const RegisterTable<128> pairRows{RowOfC4C5Pair};
+    const __m512i noRow = _mm512_set1_epi8(NoRow), secondHalf = _mm512_set1_epi8(SecondHalf);
+    const __m512i next = _mm512_loadu_si512(NextLane.data());
+    std::size_t done = 0;
+    char* dest = out;
+    bool secondHalfFirst = false;  // lane 0 ends a two-byte letter written already
+    unsigned count;
+    // 64 bytes are read and 60 converted: lanes 60 to 63 only tell what follows lane 59.
+    constexpr __mmask64 converted = CellLanes<6>();
+    while (done + 64 <= size) {
+        const __m512i bytes = _mm512_loadu_si512(in + done);
+        const __m512i top7 = _mm512_and_si512(bytes, _mm512_set1_epi8(char(0xFE)));
+        // A combining mark (lead byte CC or CD) may change the letter before it: scalar.
+        if (_mm512_cmpeq_epi8_mask(top7, _mm512_set1_epi8(char(0xCC))) & ((converted << 1) | 1))
+            break;
+        const __mmask64 ascii = ~_mm512_movepi8_mask(bytes);
+        const __mmask64 lead = _mm512_cmpeq_epi8_mask(top7, _mm512_set1_epi8(char(0xC4)));
+        const __mmask64 continuation = _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, _mm512_set1_epi8(char(0xC0))),
+                                                              _mm512_set1_epi8(char(0x80)));
+        // A lead byte C4 or C5 with a continuation after it: U+0100 to U+017F. Its row comes
+        // from the lead's last bit and the continuation's six; lane 0 may be the second half
+        // of a letter that began in the previous 60.
+        const __mmask64 pairStart = lead & (continuation >> 1);
+        const __m512i following = PermuteBytes(next, bytes);
+        const __m512i pairIndex =
+            _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(bytes, _mm512_set1_epi8(1)), 6),
+                            _mm512_and_si512(following, _mm512_set1_epi8(0x3F)));
+        const __m512i pairRow = pairRows(pairIndex);
+        // Other bytes, valid or not, stand for themselves, as do both halves of a pair with no row.
+        __m512i classes = _mm512_mask_mov_epi8(noRow, ascii, e.rows(bytes));
+        classes = _mm512_mask_mov_epi8(classes, pairStart, pairRow);
+        const __mmask64 secondHalves = ((pairStart & _mm512_cmpneq_epi8_mask(pairRow, noRow)) << 1) |
+                                       __mmask64(secondHalfFirst);
+        classes = _mm512_mask_mov_epi8(classes, secondHalves, secondHalf);
+        if (Avx512Expander::Narrow(classes, converted)) {
+            for (int k = 0; k < 4; ++k) {
+                // The last block stops at lane 59.
+                const __mmask64 lanes = k < 3 ? ~__mmask64(0) : (std::uint64_t(1) << 48) - 1;
+                _mm512_storeu_si512(dest, e.narrow.Block(k, bytes, classes, lanes, count));
+                dest += count;
+            }
+        } else {
+            for (int k = 0; k < 6; ++k) {
+                _mm512_storeu_si512(dest, e.wide.Block(k, bytes, classes, ~__mmask64(0), count));
+                dest += count;
+            }
+        }
+        secondHalfFirst = (secondHalves >> 60) & 1;
+        done += 60;
+    }
+    out = dest;
+    // A letter's second half at the stop was written with its first: step over it.
+    return done + (secondHalfFirst ? 1 : 0);
+}
+
+}  // namespace
+
+const VectorPasses Avx512Passes{Windows1257Forward, Windows1257Backward, Windows1257Size, Utf8Forward};
+
+}  // namespace zimbrots::vector_detail
+
+#endif  // __x86_64__

@@ -15,6 +15,7 @@
 #include "rows.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <immintrin.h>
 #include <span>
@@ -353,6 +354,7 @@ template <int Count, typename Tables>
 ZIMBROTS_AVX2 inline void WriteGroupsBelow(const Tables& tables, const Groups<Count>& g, BackwardWriter& text)
 {
     const std::size_t length = GroupsLength(tables, g);
+    assert(text.Fits(32, length, 0));
     text.Advance(32, length);
     char* const end = text.data + text.write + length;
     const __m128i above = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end));

@@ -15,6 +15,7 @@
 #include "rows.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <immintrin.h>
 
@@ -232,6 +233,7 @@ ZIMBROTS_AVX512 std::size_t Windows1257Backward(BackwardWriter& caller)
                 text.Advance(0, count);
                 _mm512_mask_storeu_epi8(text.data + text.write, LowLanes(count), packed);
             }
+            assert(text.write >= text.read);
             continue;
         }
         text.Advance(60, 0);
@@ -242,6 +244,7 @@ ZIMBROTS_AVX512 std::size_t Windows1257Backward(BackwardWriter& caller)
             text.Advance(0, count);
             _mm512_mask_storeu_epi8(text.data + text.write, LowLanes(count), packed);
         }
+        assert(text.write >= text.read);
     }
     caller = text;
     return start - text.read;

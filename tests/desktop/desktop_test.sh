@@ -51,8 +51,8 @@ unset QT_QPA_PLATFORM
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-start() {
-  "$work/prefix/bin/zimbrots" 2>"$work/stderr" &
+start() {  # start [COMMAND...]: the program, through COMMAND (such as env) if given
+  "$@" "$work/prefix/bin/zimbrots" 2>"$work/stderr" &
   app=$!
   window=""
   for _ in $(seq 100); do
@@ -146,11 +146,22 @@ window_named() {  # window_named PATTERN: waits up to 10 s for a visible window 
   for _ in $(seq 100); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 && return 0; sleep 0.1; done
   return 1
 }
+# Escape, given to the dialog itself (no window manager hands it the keys), until it is gone.
+close_dialog() {  # close_dialog PATTERN
+  local dialog try
+  for try in 1 2 3 4 5; do
+    dialog=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$dialog" ] || break
+    xdotool windowfocus --sync "$dialog" 2>/dev/null
+    xdotool key Escape
+    for _ in $(seq 20); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || break 2; sleep 0.1; done
+  done
+  xdotool windowfocus --sync "$window"
+}
 start
 xdotool key ctrl+f
 check "the font dialog speaks English under C.UTF-8" window_named '^Select Font$'
-xdotool key Escape
-xdotool windowfocus --sync "$window"
+close_dialog '^Select Font$'
 xdotool type --delay 30 'lost'
 xdotool key ctrl+q
 wait_status
@@ -163,21 +174,22 @@ mkdir "$locales"
 check "a Latvian locale is built (Debian's package locales)" localedef -i lv_LV -f UTF-8 "$locales/lv_LV.UTF-8"
 message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LOCPATH="$locales" LC_ALL=lv_LV.UTF-8 "$work/prefix/bin/zimbrots" 2>&1)
 check "no display, in Latvian: '$message'" grep -q '^zimbrots: nav grafiskā displeja' <<<"$message"
-LOCPATH="$locales" LC_ALL=lv_LV.UTF-8 start
+start env LOCPATH="$locales" LC_ALL=lv_LV.UTF-8
 xdotool mousemove --window "$window" 100 150 click 3
-popup_open() {
-  for _ in $(seq 100); do [ "$(xdotool search --onlyvisible --class zimbrots 2>/dev/null | wc -l)" -ge 2 ] && return 0; sleep 0.1; done
+windows_shown() {  # windows_shown COUNT: waits up to 10 s until the program shows COUNT windows
+  for _ in $(seq 100); do [ "$(xdotool search --onlyvisible --class zimbrots 2>/dev/null | wc -l)" = "$1" ] && return 0; sleep 0.1; done
   return 1
 }
-check "the editor's context menu opened" popup_open
+check "the editor's context menu opened" windows_shown 2
 sleep 0.3  # drawn just after it maps; the picture is for people, the words are checked offscreen
 import -window root "$artefacts/latvian-context-menu.png"
 xdotool key Escape
+check "the context menu closed" windows_shown 1
 xdotool windowfocus --sync "$window"
 xdotool key ctrl+f
 check "the font dialog speaks Latvian" window_named '^Izvēlieties fontu$'
 import -window root "$artefacts/latvian-font-dialog.png"
-xdotool key Escape
+close_dialog '^Izvēlieties fontu$'
 "$wm_close" "$window"
 wait_status
 check "in Latvian, closing the window gives status 0 ($status)" test "$status" = 0

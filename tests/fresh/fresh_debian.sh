@@ -49,6 +49,8 @@ step() {  # step DESCRIPTION COMMAND...
     [ -n "$line" ] || line=$(tail -n 1 "$log")
     echo "fresh Debian check: step failed: $1"
     echo "  its error: $line"
+    # The checks that failed, where the step's tests name them.
+    grep -E '^FAILED: |^\[  FAILED  \] [A-Za-z]' "$log" | sort -u | head -n 10 | sed 's/^/  failed: /'
     echo "  last lines of its output:"
     tail -n 25 "$log" | sed 's/^/    /'
     echo "fresh-debian: $passed passed, 1 failed"

@@ -65,9 +65,13 @@ TFontDialog::TFontDialog(QWidget* parent) : QWidget(parent)
 
 bool TFontDialog::Execute()
 {
-    // The dialog lists real faces: preselect the one the font resolves to here.
+    // The dialog lists real faces: preselect the one the font resolves to here, by the face's
+    // own style name. Without it Qt looks for its own word for the style, translated ("Normal"
+    // in the user's language), finds no such face, and offers the first one, bold italic.
     QFont shown = font_.font;
-    shown.setFamily(QFontInfo(font_.font).family());
+    const QFontInfo face(font_.font);
+    shown.setFamily(face.family());
+    shown.setStyleName(face.styleName());
     QFontDialog dialog(shown, window());
     dialog.setObjectName(QStringLiteral("FontDialog"));
     dialog.setOption(QFontDialog::DontUseNativeDialog);

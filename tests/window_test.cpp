@@ -594,6 +594,8 @@ TEST_F(LatvianWindowTest, QtsWordsAndOursButNotTheLayouts)
         auto* dialog = qobject_cast<QFontDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), "Izvēlieties fontu");
+        EXPECT_FALSE(dialog->currentFont().bold() || dialog->currentFont().italic())
+            << "the editor's plain font is offered plain, not as " << dialog->currentFont().styleName().toStdString();
         const QStringList labels = Texts(dialog->findChildren<QLabel*>());
         EXPECT_TRUE(labels.contains("Fontu st&ils") && labels.contains("&Krāsa:")) << labels.join(", ").toStdString();
         auto* color = dialog->findChild<QComboBox*>("colorCombo");

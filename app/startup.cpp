@@ -1,7 +1,6 @@
 #include "app/startup.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 #include <QTranslator>
 #include <cstdlib>
 
@@ -39,7 +38,7 @@ QString NoDisplayMessage()
     // No application object exists yet to install the translation in: ask it directly.
     const ProgramIdentity identity = ZimbrotsIdentity();
     QTranslator translator;
-    if (translator.load(QLocale(), identity.translation, QStringLiteral("_"), identity.translationDirectory)) {
+    if (LoadTranslation(translator, identity.translation, identity.translationDirectory)) {
         const QString translated = translator.translate("Startup", message);
         if (!translated.isEmpty())
             return translated;

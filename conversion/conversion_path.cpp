@@ -35,19 +35,15 @@ const VectorPasses& PassesOf(ConversionPath path)
 }
 
 // Made on first use, so that a conversion in another file's start-up finds it.
-struct Choice {
-    std::atomic<ConversionPath> path;
-    std::atomic<const VectorPasses*> passes;
-};
-Choice& Current()
+std::atomic<ConversionPath>& Current()
 {
-    static Choice choice{BestConversionPath(), &PassesOf(BestConversionPath())};
-    return choice;
+    static std::atomic<ConversionPath> path{BestConversionPath()};
+    return path;
 }
 
 }  // namespace
 
-const VectorPasses& Passes() { return *Current().passes.load(std::memory_order_relaxed); }
+const VectorPasses& Passes() { return PassesOf(Current().load(std::memory_order_relaxed)); }
 
 }  // namespace vector_detail
 
@@ -82,14 +78,13 @@ ConversionPath BestConversionPath()
     return best;
 }
 
-ConversionPath CurrentConversionPath() { return vector_detail::Current().path.load(std::memory_order_relaxed); }
+ConversionPath CurrentConversionPath() { return vector_detail::Current().load(std::memory_order_relaxed); }
 
 bool UseConversionPath(ConversionPath path)
 {
     if (!ProcessorHas(path))
         return false;
-    vector_detail::Current().path.store(path, std::memory_order_relaxed);
-    vector_detail::Current().passes.store(&vector_detail::PassesOf(path), std::memory_order_relaxed);
+    vector_detail::Current().store(path, std::memory_order_relaxed);
     return true;
 }
 

@@ -87,13 +87,16 @@ void TApplication::Initialize()
     InstallTranslation(identity_.translation, identity_.translationDirectory);
 }
 
-// A language without a translation stays English.
 void TApplication::InstallTranslation(const QString& name, const QString& directory)
 {
     auto translator = std::make_unique<QTranslator>();
-    if (!name.isEmpty() && translator->load(QLocale(), name, QStringLiteral("_"), directory) &&
-        QCoreApplication::installTranslator(translator.get()))
+    if (LoadTranslation(*translator, name, directory) && QCoreApplication::installTranslator(translator.get()))
         translators_.push_back(std::move(translator));
+}
+
+bool LoadTranslation(QTranslator& translator, const QString& name, const QString& directory)
+{
+    return !name.isEmpty() && translator.load(QLocale(), name, QStringLiteral("_"), directory);
 }
 
 void TApplication::AdoptForm(std::unique_ptr<TForm> form)

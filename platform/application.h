@@ -79,6 +79,10 @@ enum class EscapedFrom { Command, EntryPoint };
 // error before the GUI exists.
 void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from = EscapedFrom::Command);
 
+// Loads the translation "<name>_<language>.qm" in the directory for the default locale's
+// language; false where there is none (the words stay English).
+bool LoadTranslation(QTranslator& translator, const QString& name, const QString& directory);
+
 // Asks a question in a message box; returns mrYes or mrNo.
 int MessageDlgYesNo(const QString& message);
 

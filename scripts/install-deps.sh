@@ -6,7 +6,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core
                 qt6-l10n-tools qt6-translations-l10n gettext)
-test_packages=(clang libclang-rt-dev libx11-dev debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
+test_packages=(clang libclang-rt-dev python3-xlib debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
                desktop-file-utils appstream libreoffice-writer-nogui perl file lintian qemu-user
                qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus locales)
 

@@ -1,15 +1,88 @@
-# The bookkeeping that the shell checks share. Source it, count each check with check (or
-# passes and fails), and end with checks_end, whose status is 0 when nothing failed.
-passed=0 failed=0
+# What the shell checks share. Source it, count each check with check (or passes and fails),
+# and end with checks_end, whose status is 0 when nothing failed. A command that a check runs
+# may put what it saw in $saw: the failure's line then says it.
+checks_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+passed=0 failed=0 saw=""
 passes() { passed=$((passed + 1)); }
 fails() {  # fails DESCRIPTION
   failed=$((failed + 1))
   echo "FAILED: $1"
 }
 check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then passes; else fails "$1"; fi
+  saw=""
+  if "${@:2}"; then passes; else fails "$1${saw:+: $saw}"; return 1; fi
+}
+need() {  # need DESCRIPTION COMMAND...: a check the rest cannot do without; ends them when it fails
+  check "$@" || { checks_end "${checks_name:-checks}"; exit 1; }
 }
 checks_end() {  # checks_end NAME
   echo "$1: $passed passed, $failed failed"
   [ "$failed" = 0 ]
+}
+
+# Runs COMMAND every tenth of a second until it succeeds; after SECONDS it fails, saying how
+# long it waited beside what COMMAND saw last.
+wait_for() {  # wait_for SECONDS COMMAND...
+  local deadline=$((SECONDS + $1))
+  until "${@:2}"; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      saw="after $1 s${saw:+, $saw}"
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+# Whether a process still runs (a zombie no longer counts: nobody may be left to reap it).
+running() { [ -r "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat"; }
+stopped() { ! running "$1"; }
+stop() {  # stop PID...: ends the processes and waits until they are gone
+  local pid
+  for pid in "$@"; do
+    [ -n "$pid" ] || continue
+    kill "$pid" 2>/dev/null
+    # A server still shutting down removes its socket under the feet of the next one that
+    # takes the same display number.
+    wait_for 10 stopped "$pid" || kill -9 "$pid" 2>/dev/null
+  done
+}
+
+# A private X server of the given size; sets DISPLAY and xvfb, its process. -noreset: without
+# it the server resets whenever its last client leaves, and a program that connects meanwhile
+# is refused.
+start_xvfb() {  # start_xvfb WIDTHxHEIGHT
+  local number fd
+  exec {fd}< <(Xvfb -displayfd 1 -noreset -screen 0 "${1}x24" -nolisten tcp 2>/dev/null & echo "pid $!")
+  read -r _ xvfb <&$fd
+  read -r number <&$fd
+  exec {fd}<&-
+  [ -n "$number" ] || { echo "Xvfb did not start"; return 1; }
+  export DISPLAY=":$number"
+}
+
+# A Weston nested in the X display, with a desktop shell but no panel, launcher or lock of its
+# own, and no configuration of the caller's: nothing but the program under test can take the
+# keys. Sets WAYLAND_DISPLAY and weston, its process.
+start_weston() {  # start_weston FOLDER WIDTHxHEIGHT
+  printf '[core]\nidle-time=0\n[shell]\npanel-position=none\nlocking=false\nstartup-animation=none\n' >"$1/weston.ini"
+  XDG_CONFIG_HOME="$1" weston --config="$1/weston.ini" --backend=x11-backend.so --use-pixman \
+    --socket=zimbrots-test --width="${2%x*}" --height="${2#*x}" >"$1/weston.log" 2>&1 &
+  weston=$!
+  export WAYLAND_DISPLAY=zimbrots-test
+  saw="the log ends: $(tail -n 1 "$1/weston.log" 2>/dev/null)"
+  wait_for 30 test -S "$XDG_RUNTIME_DIR/zimbrots-test"
+}
+
+# Waits for a program of this shell's to end by itself, and expects the given status.
+ends_with() {  # ends_with STATUS PID
+  local status=0
+  wait_for 30 stopped "$2" || { saw="it did not end"; kill "$2"; }
+  wait "$2" || status=$?
+  [ "$status" = "$1" ] || { saw="${saw:+$saw; }it ended with status $status"; return 1; }
+}
+
+# Closes a program's X window as a window manager does, and expects the given status.
+closes_with() {  # closes_with STATUS PID TITLE
+  saw=$(/usr/bin/python3 "$checks_dir/desktop/close_window.py" "$3" 2>&1) || return 1
+  ends_with "$1" "$2"
 }

@@ -3,6 +3,7 @@
 # may put what it saw in $saw: the failure's line then says it.
 checks_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 passed=0 failed=0 saw=""
+checks_name=$(basename "$0" .sh | tr _ -)
 passes() { passed=$((passed + 1)); }
 fails() {  # fails DESCRIPTION
   failed=$((failed + 1))
@@ -13,10 +14,10 @@ check() {  # check DESCRIPTION COMMAND...
   if "${@:2}"; then passes; else fails "$1${saw:+: $saw}"; return 1; fi
 }
 need() {  # need DESCRIPTION COMMAND...: a check the rest cannot do without; ends them when it fails
-  check "$@" || { checks_end "${checks_name:-checks}"; exit 1; }
+  check "$@" || { checks_end; exit 1; }
 }
-checks_end() {  # checks_end NAME
-  echo "$1: $passed passed, $failed failed"
+checks_end() {  # checks_end [NAME]: named after the script unless given
+  echo "${1:-$checks_name}: $passed passed, $failed failed"
   [ "$failed" = 0 ]
 }
 
@@ -81,8 +82,9 @@ ends_with() {  # ends_with STATUS PID
   [ "$status" = "$1" ] || { saw="${saw:+$saw; }it ended with status $status"; return 1; }
 }
 
-# Closes a program's X window as a window manager does, and expects the given status.
-closes_with() {  # closes_with STATUS PID TITLE
-  saw=$(/usr/bin/python3 "$checks_dir/desktop/close_window.py" "$3" 2>&1) || return 1
+# Waits (SECONDS, default 60) for a program's X window, closes it as a window manager does, and
+# expects the given status.
+closes_with() {  # closes_with STATUS PID TITLE [SECONDS]
+  saw=$(/usr/bin/python3 "$checks_dir/desktop/close_window.py" "$3" "${4:-60}" "$2" 2>&1) || return 1
   ends_with "$1" "$2"
 }

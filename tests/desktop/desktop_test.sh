@@ -12,7 +12,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 mkdir -p "$artefacts"
 . "$here/../checks.sh"
-checks_name=desktop-test
 cleanup() {
   stop "${app:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
   stop "${xvfb:-}"
@@ -201,7 +200,7 @@ fi
 
 if ! [ -x /usr/libexec/at-spi-bus-launcher ] || ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
   echo "SKIPPED: screen reader and Wayland (at-spi2-core or python3-pyatspi is not installed)"
-  checks_end desktop-test
+  checks_end
   exit
 fi
 
@@ -233,7 +232,7 @@ check "read by a screen reader, closing the window gives status 0" closes
 # the keys: the keys reach the editor, Alt+A opens About and Alt+U closes it.
 if ! command -v weston >/dev/null || ! [ -f /usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland-generic.so ]; then
   echo "SKIPPED: Wayland (weston or qt6-wayland is not installed)"
-  checks_end desktop-test
+  checks_end
   exit
 fi
 shows() {  # shows WINDOW...: the program shows just these windows, "NAME (active)" the one with the keys
@@ -261,4 +260,4 @@ xdotool key alt+u
 check "Wayland: Alt+U closed it" wait_for 10 shows "$title (active)"
 import -window root "$artefacts/wayland-after.png"
 check "Wayland: the program runs" running "$app"
-checks_end desktop-test
+checks_end

@@ -37,23 +37,24 @@ started=$(date +%s)
 
 say() { printf 'fresh Debian check [%4ds]: %s\n' $(($(date +%s) - started)) "$*"; }
 
-# Runs one step with its output in the log; on failure names the step and its own error line.
-passed=0
+. "$repo/tests/checks.sh"
+# Runs one step with its output in the log; on failure names the step and its own error line,
+# and stops: the steps build on each other.
 step() {  # step DESCRIPTION COMMAND...
   say "$1"
   if "${@:2}" >"$log" 2>&1; then
-    passed=$((passed + 1))
+    passes
   else
     local line
     line=$(grep -iE 'error|fail|cannot|unable|not found|no such' "$log" | grep -v '^Get:' | tail -n 1)
     [ -n "$line" ] || line=$(tail -n 1 "$log")
-    echo "fresh Debian check: step failed: $1"
+    fails "$1"
     echo "  its error: $line"
     # The checks that failed, where the step's tests name them.
     grep -E '^FAILED: |^\[  FAILED  \] [A-Za-z]' "$log" | sort -u | head -n 10 | sed 's/^/  failed: /'
     echo "  last lines of its output:"
     tail -n 25 "$log" | sed 's/^/    /'
-    echo "fresh-debian: $passed passed, 1 failed"
+    checks_end
     exit 1
   fi
 }
@@ -139,8 +140,7 @@ cleanup() {
       [ "$(readlink "$p/root" 2>/dev/null)" = "$r" ] && kill -9 "${p#/proc/}" 2>/dev/null
     done
   done
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-  sleep 0.5
+  stop "${xvfb:-}"
   for r in "${roots[@]}"; do
     umount -R "$r" 2>/dev/null || umount -R -l "$r" 2>/dev/null
   done
@@ -153,29 +153,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits for the window of the given title and closes it as a window manager would.
-close_window_expect_zero() {  # close_window_expect_zero PID MINUTES
-  local pid=$1 window=""
-  for _ in $(seq $(($2 * 60 * 5))); do
-    window=$(xdotool search --name "^${title//./\\.}\$" 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 "$pid" 2>/dev/null || { echo "the program ended before its window appeared"; return 1; }
-    sleep 0.2
-  done
-  [ -n "$window" ] || { echo "error: no window titled \"$title\" appeared"; return 1; }
-  echo "window $window appeared"
-  xdotool search --sync --onlyvisible --name "^${title//./\\.}\$" >/dev/null
-  "$work/wm_close" "$window"
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  local status=0
-  wait "$pid" || status=$?
-  [ "$status" = 0 ] || { echo "error: the program ended with status $status, not 0 (output follows)"; cat "$work/program.log"; return 1; }
-}
-
 run_readme_command() {
   as_user "$root" bash -c 'cd zimbrots && scripts/run.sh' >"$work/program.log" 2>&1 &
   app=$!
-  close_window_expect_zero "$app" 30 || { tail -n 20 "$work/program.log"; return 1; }
+  closes_with 0 "$app" "$title" 1800 || { echo "error: $saw"; tail -n 20 "$work/program.log"; return 1; }
   app=""
 }
 
@@ -188,7 +169,7 @@ filter_converts() {  # filter_converts RUNNER ROOT: the installed zimbrots-conve
 run_installed_program() {
   as_user "$root" zimbrots >"$work/program.log" 2>&1 &
   app=$!
-  close_window_expect_zero "$app" 2
+  closes_with 0 "$app" "$title" 120 || { echo "error: $saw"; cat "$work/program.log"; return 1; }
   app=""
   filter_converts as_user "$root"
 }
@@ -201,7 +182,10 @@ clone_as_user() {
 package_checks() {  # package_checks VERSION: the package test, with the tools it needs
   in_root "$root" bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
       git lintian devscripts diffoscope-minimal file' &&
-    as_user "$root" bash -c "cd zimbrots && tests/package/deb_test.sh . '$1' ~/package"
+    as_user "$root" bash -c "cd zimbrots && tests/package/deb_test.sh . '$1' ~/package" && return
+  # Two packages that differ are kept outside the throwaway root.
+  [ ! -d "$root/home/dev/package/unreproducible" ] || cp -r "$root/home/dev/package/unreproducible" "$cache/"
+  return 1
 }
 
 # autopkgtest's null runner tests the package on the root it runs in, installing what the
@@ -228,21 +212,12 @@ build_filter_alone() {
   filter_converts in_root "$root"
 }
 
-start_display() {
-  # -noreset: the server stays as it is when its last client leaves between steps.
-  exec 3< <(Xvfb -displayfd 1 -noreset -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!")
-  read -r _ xvfb <&3
-  read -r number <&3
-  export DISPLAY=":$number"
-}
-
 say "commit $(git -C "$repo" log -1 --format='%h %s' "$commit")"
-command -v debootstrap >/dev/null && command -v Xvfb >/dev/null && command -v xdotool >/dev/null ||
-  step "install debootstrap, Xvfb and xdotool on the host" \
-    env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap xvfb xdotool libx11-dev g++
-step "build the window-closing helper" c++ -O1 -o "$work/wm_close" "$repo/tests/desktop/wm_close.cpp" -lX11
+command -v debootstrap >/dev/null && command -v Xvfb >/dev/null && /usr/bin/python3 -c 'import Xlib' 2>/dev/null ||
+  step "install debootstrap, Xvfb and python3-xlib on the host" \
+    env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap xvfb python3-xlib
 mkdir -p "$cache"
-start_display
+step "start a display on the host" start_xvfb 1024x768
 
 declare -A package
 for release in "${releases[@]}"; do
@@ -286,4 +261,4 @@ if [[ " ${releases[*]} " == *" bookworm "* ]]; then
 fi
 
 say "done in $(($(date +%s) - started)) s"
-echo "fresh-debian: $passed passed, 0 failed"
+checks_end

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian source and binary packages twice, from two copies of the checkout in
-# different folders and at different times, and checks what a user and Debian would get: the
+# Builds the Debian source and binary packages twice, from one snapshot of the checkout, in two
+# folders and at different times, and checks what a user and Debian would get: the
 # same bytes both times, fields and files, Debian's protections in both programs, lintian's
 # silence, a dependency on every library the programs load, and programs that run.
 # The first build also runs the package's own tests (dh_auto_test), as Debian's builders do.
@@ -13,10 +13,12 @@ trap 'rm -rf "$work"' EXIT
 abi=$(/sbin/ldconfig -p | awk '$1 ~ /^libc\.so\.6$/ {sub(/.*\(/, ""); sub(/\).*/, ""); print; exit}')
 . "$(dirname "$0")/../checks.sh"
 
-# The package is built from what git would commit: tracked files and new ones it does not ignore.
+# The package is built from what git would commit: tracked files and new ones it does not ignore,
+# taken once, so that both builds have the same source whatever changes in the checkout meanwhile.
+(cd "$source" && git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf -) >"$work/source.tar"
 build() {  # build FOLDER OPTIONS: builds in FOLDER/zimbrots, leaves the packages in FOLDER
   mkdir -p "$1/zimbrots"
-  (cd "$source" && git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf -) | tar -xf - -C "$1/zimbrots"
+  tar -xf "$work/source.tar" -C "$1/zimbrots"
   (cd "$1/zimbrots" && DEB_BUILD_OPTIONS="$2 parallel=$(nproc)" dpkg-buildpackage -us -uc) >"$1/build.log" 2>&1 ||
     { echo "dpkg-buildpackage failed in $1:"; tail -n 30 "$1/build.log"; exit 1; }
 }
@@ -30,11 +32,20 @@ check "the changelog's version is the project's ($version)" \
 check "one package, named by Debian's rule" test -f "$deb"
 check "package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)" = \
   "$(printf 'Package: zimbrots\nVersion: %s\nArchitecture: %s' "$version" "$arch")"
-if cmp -s "$deb" "$work/second/elsewhere/$(basename "$deb")"; then
+# Which files of two packages differ; both are kept for a look.
+packages_differ() {  # packages_differ DEB OTHER-DEB
+  kept=${out:-$source/..}/unreproducible
+  rm -rf "$kept" && mkdir -p "$kept"
+  cp "$1" "$kept/first.deb" && cp "$2" "$kept/second.deb"
+  dpkg-deb -R "$1" "$kept/first" && dpkg-deb -R "$2" "$kept/second"
+  echo "$(cd "$kept" && diff -rq first second | sed -n 's|^Files first/\(.*\) and .*|\1|p' | paste -sd ' ') (both packages kept in $kept)"
+}
+other=$work/second/elsewhere/$(basename "$deb")
+if cmp -s "$deb" "$other"; then
   passes
 else
-  fails "two builds in different folders gave different packages; diffoscope says:"
-  diffoscope --text - "$deb" "$work/second/elsewhere/$(basename "$deb")" 2>&1 | head -n 80
+  fails "two builds in different folders gave different packages, in $(packages_differ "$deb" "$other"); diffoscope says:"
+  diffoscope --text - "$deb" "$other" 2>&1 | head -n 80
 fi
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -75,12 +76,17 @@ TEST_F(CliTest, ConvertsStandardInputAndFilesInOrder)
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(CliTest, Windows1257Encoding)
+TEST_F(CliTest, Windows1257AndIso885913ByAnyUsualName)
 {
     const fs::path file = Write("baltic.txt", "\xE2\x62\x6F\x6C\x73 \xF6");
-    RunResult r = Shell("\"$CONVERT\" --encoding windows-1257 '" + file.string() + "'");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "44b0|_5 \xF6");
+    for (const char* name : {"--encoding windows-1257", "--encoding=CP1257", "-e iso-8859-13", "-eLATIN7", "-e ISO_8859-13"}) {
+        RunResult r = Shell("\"$CONVERT\" " + std::string(name) + " '" + file.string() + "'");
+        EXPECT_EQ(r.status, 0) << name;
+        EXPECT_EQ(r.out, "44b0|_5 \xF6") << name;
+    }
+    RunResult r = Shell("\"$CONVERT\" -e latin-9 '" + file.string() + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("utf-8 (utf8), windows-1257 (cp1257) and iso-8859-13 (latin7)"), std::string::npos) << r.err;
     r = Shell("\"$CONVERT\" --encoding=utf-8 '" + file.string() + "'");
     EXPECT_EQ(r.out, "\xE2" "b0|_5 \xF6") << "as UTF-8 these bytes are invalid and must pass unchanged";
 }
@@ -105,27 +111,30 @@ TEST_F(CliTest, MissingFileIsReportedAndOthersStillConvert)
 
 TEST_F(CliTest, OptionsHelpVersionAndBadUsage)
 {
-    RunResult r = Shell("\"$CONVERT\" --version");
+    RunResult r = Shell("\"$CONVERT\" -V");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "zimbrots-convert " ZIMBROTS_VERSION_TEXT "\n");
-    r = Shell("\"$CONVERT\" --help");
+    EXPECT_TRUE(r.out.starts_with("zimbrots-convert (Zimbrots) " ZIMBROTS_VERSION "\nCopyright (C) ")) << r.out;
+    EXPECT_NE(r.out.find("License MIT"), std::string::npos) << r.out;
+    r = Shell("\"$CONVERT\" -h");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage: zimbrots-convert"), std::string::npos);
+    EXPECT_NE(r.out.find("Report bugs to: "), std::string::npos);
     // The manual page names every option and encoding that the help names.
     std::string manual = Slurp(ZIMBROTS_CONVERT_MANUAL);
     for (std::size_t dash; (dash = manual.find("\\-")) != std::string::npos;)
         manual.replace(dash, 2, "-");
     std::istringstream help(r.out);
     for (std::string word; help >> word;) {
-        std::replace_if(word.begin(), word.end(), [](char c) { return c == '[' || c == ']' || c == '|'; }, ' ');
+        std::replace_if(word.begin(), word.end(), [](char c) { return std::strchr("[]|,;=", c); }, ' ');
         std::istringstream parts(word);
         for (std::string part; parts >> part;) {
-            if (part.starts_with("--") || part.starts_with("utf-") || part.starts_with("windows-")) {
+            if ((part.starts_with("-") && part.size() > 1) || part.starts_with("utf-") || part.starts_with("windows-") ||
+                part.starts_with("iso-")) {
                 EXPECT_NE(manual.find(part), std::string::npos) << part;
             }
         }
     }
-    for (const char* bad : {"--bogus", "--encoding latin-9", "--encoding"}) {
+    for (const char* bad : {"--bogus", "-x", "--encoding", "-e"}) {
         r = Shell(std::string("\"$CONVERT\" ") + bad + " </dev/null");
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_EQ(r.out, "") << bad;
@@ -137,19 +146,85 @@ TEST_F(CliTest, OptionsHelpVersionAndBadUsage)
     EXPECT_EQ(r.out, "|\\|33");
 }
 
+// Private locales, so that a test needs none generated on the machine. Returns the words that
+// put a command under the locale.
+#if defined(ZIMBROTS_CROSS_BUILD)
+#define NEEDS_LOCALES() GTEST_SKIP() << "a locale would be built for this machine's processor, not the emulated one"
+#else
+#define NEEDS_LOCALES() (void)0
+#endif
+std::string LocaleOf(const std::string& folder, const std::string& locale, const std::string& charset)
+{
+    const std::string name = locale + "." + charset;
+    const std::string line = "mkdir -p '" + folder + "' && localedef -i " + locale + " -f " + charset + " '" + folder + "/" + name + "'";
+    EXPECT_EQ(std::system(line.c_str()), 0) << "localedef needs the locale sources of Debian's package locales";
+    return "LOCPATH='" + folder + "' LC_ALL=" + name + " ";
+}
+
+TEST_F(CliTest, ReadsTheLocalesEncoding)
+{
+    NEEDS_LOCALES();
+    const std::string locales = (dir_ / "locales").string();
+    RunResult r = Shell("printf '\\xe2bols \\xf6' | " + LocaleOf(locales, "lv_LV", "ISO-8859-13") + "\"$CONVERT\"");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "44b0|_5 \xF6");
+    r = Shell("printf 'Hello' | " + LocaleOf(locales, "en_US", "ISO-8859-1") + "\"$CONVERT\"");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("encoding ISO-8859-1 is not one this program knows"), std::string::npos) << r.err;
+    r = Shell("printf '\\xc4\\x81' | LC_ALL=C \"$CONVERT\"");
+    EXPECT_EQ(r.out, "44") << "the C locale reads UTF-8";
+}
+
+TEST_F(CliTest, OutputFileReplacesOnlyWhenAllIsConverted)
+{
+    const fs::path file = Write("notes.txt", "Labdien\n");
+    fs::permissions(file, fs::perms(0640));
+    const std::string in = "cd '" + dir_.string() + "' && ";
+    RunResult r = Shell(in + "\"$CONVERT\" -o notes.txt notes.txt && \"$CONVERT\" -Veutf8 >/dev/null");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Slurp(file), "|_4bd|3|\\|\n") << "the output may name its input";
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+    r = Shell(in + "umask 027; \"$CONVERT\" --output=new.txt notes.txt missing.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(fs::exists(dir_ / "new.txt")) << "a missing input leaves no output";
+    r = Shell(in + "umask 027; printf 'Sveiki' | \"$CONVERT\" -o new.txt && stat -c %a new.txt");
+    EXPECT_EQ(r.out, "640\n");
+    // A signal ends the program while it waits for more input, once its new file is there.
+    r = Shell(in + "mkfifo input && { \"$CONVERT\" -o notes.txt input & } && exec 3>input &&"
+                   " for i in $(seq 200); do ls notes.txt.?????? >/dev/null 2>&1 && break; sleep 0.05; done;"
+                   " kill -TERM $! && wait $!; echo $?");
+    EXPECT_EQ(r.out, "143\n") << "it ended through SIGTERM";
+    EXPECT_EQ(Slurp(file), "|_4bd|3|\\|\n") << "a signal leaves the file as it was";
+    std::vector<std::string> expected = {"input", "new.txt", "notes.txt", "stderr", "stdout"};
+    if (::geteuid() == 0) {
+        std::cout << "not checked as root, whom permissions do not stop: output into a read-only folder\n";
+    } else {
+        fs::create_directory(dir_ / "read-only");
+        fs::permissions(dir_ / "read-only", fs::perms(0555));
+        r = Shell(in + "\"$CONVERT\" -o read-only/out.txt notes.txt");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("cannot create a file in read-only: Permission denied"), std::string::npos) << r.err;
+        fs::permissions(dir_ / "read-only", fs::perms(0755));
+        expected.insert(expected.begin() + 3, "read-only");
+        EXPECT_TRUE(fs::is_empty(dir_ / "read-only"));
+    }
+    // No temporary file is left behind.
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir_))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, expected);
+}
+
 TEST_F(CliTest, SpeaksLatvianUnderALatvianLocale)
 {
-#if defined(ZIMBROTS_CROSS_BUILD)
-    GTEST_SKIP() << "the locale would be built for this machine's processor, not the emulated one";
-#elif !defined(ZIMBROTS_FILTER_CATALOGUES)
+    NEEDS_LOCALES();
+#if !defined(ZIMBROTS_FILTER_CATALOGUES)
     GTEST_SKIP() << "built without gettext's tools: the filter speaks English only";
 #endif
-    // A private Latvian locale, so that the test needs none generated on the machine.
-    const std::string locales = (dir_ / "locales").string();
-    RunResult r = Shell("mkdir '" + locales + "' && localedef -i lv_LV -f UTF-8 '" + locales + "/lv_LV.UTF-8'");
-    ASSERT_EQ(r.status, 0) << "localedef needs the locale sources of Debian's package locales: " << r.err;
-    const std::string latvian = "LOCPATH='" + locales + "' LC_ALL=lv_LV.UTF-8 ";
-    r = Shell(latvian + "\"$CONVERT\" --help");
+    const std::string latvian = LocaleOf((dir_ / "locales").string(), "lv_LV", "UTF-8");
+    RunResult r = Shell(latvian + "\"$CONVERT\" --help");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.starts_with("Lietojums: zimbrots-convert")) << r.out;
     EXPECT_NE(r.out.find("hakeru rakstībā"), std::string::npos) << r.out;

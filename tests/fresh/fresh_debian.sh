@@ -4,9 +4,10 @@
 #     closes with status 0; then scripts/test.sh: every suite passes;
 #  2. in a second root of each release, apt-get build-dep and the package test
 #     (tests/package/deb_test.sh: dpkg-buildpackage twice, same bytes, lintian, hardening);
-#  3. the .deb built there, installed with apt into a third fresh root of the same release,
-#     shows its window, converts in its filter and passes its autopkgtests; the Debian 12 .deb
-#     does the same in a fresh Debian 13 root;
+#  3. the filter's package built there, installed alone with apt into a fresh root of the same
+#     release, converts and brings no Qt; both packages, installed into another, show the
+#     window, convert and pass their autopkgtests; the Debian 12 packages do the same in a fresh
+#     Debian 13 root;
 #  4. on Debian 12 with only a compiler, CMake and Ninja, the filter alone builds and installs.
 # Each release's minimal root (debootstrap minbase with git, ca-certificates and sudo, and the
 # user "dev" who may use sudo) and its downloaded packages are cached outside the checkout. Each
@@ -190,15 +191,22 @@ package_checks() {  # package_checks VERSION: the package test, with the tools i
 
 # autopkgtest's null runner tests the package on the root it runs in, installing what the
 # tests depend on.
-run_autopkgtest() {  # run_autopkgtest DEB
+run_autopkgtest() {  # run_autopkgtest FOLDER: the packages in FOLDER
   clone_as_user &&
     in_root "$root" bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends autopkgtest' &&
-    in_root "$root" autopkgtest "/root/$(basename "$1")" /home/dev/zimbrots -- null
+    in_root "$root" bash -c 'autopkgtest /root/debs/*.deb /home/dev/zimbrots -- null'
 }
 
-install_package() {  # install_package ROOT DEB
-  cp "$2" "$1/root/"
-  in_root "$1" bash -c "apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q /root/$(basename "$2")"
+install_package() {  # install_package ROOT FOLDER [PACKAGE]: PACKAGE of those in FOLDER, or all
+  mkdir -p "$1/root/debs" && cp "$2"/*.deb "$1/root/debs/"
+  in_root "$1" bash -c "apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q /root/debs/${3:-}*.deb"
+}
+
+# The filter's package alone, as on a server: it converts, and brings no Qt along.
+install_filter_alone() {  # install_filter_alone FOLDER
+  install_package "$root" "$1" zimbrots-convert_ && filter_converts in_root "$root" || return 1
+  ! in_root "$root" dpkg-query -W -f='${db:Status-Abbrev}${Package}\n' 'libqt6*' 2>/dev/null | grep '^ii' ||
+    { echo "error: the filter's package brought Qt along"; return 1; }
 }
 
 # A server's way: only a compiler, CMake and Ninja, and the filter alone, installed system-wide.
@@ -239,20 +247,24 @@ for release in "${releases[@]}"; do
     as_user "$root" bash -c 'cd zimbrots && sudo DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -q ./'
   step "$name: dpkg-buildpackage builds and tests the package; a second build elsewhere gives the same bytes; lintian, hardening-check" \
     package_checks "$version"
-  package[$release]=$work/$release.deb
-  cp "$root"/home/dev/package/*.deb "${package[$release]}"
+  package[$release]=$work/$release
+  mkdir "${package[$release]}" && cp "$root"/home/dev/package/*.deb "${package[$release]}/"
+
+  new_root "$release" "$release-filter"
+  step "$name: apt installs the filter's package alone into a fresh root; it converts and brings no Qt" \
+    install_filter_alone "${package[$release]}"
 
   new_root "$release" "$release-install"
-  step "$name: apt installs its package and all it depends on into another fresh root" install_package "$root" "${package[$release]}"
+  step "$name: apt installs both packages and all they depend on into another fresh root" install_package "$root" "${package[$release]}"
   step "$name: the installed zimbrots shows its window, the installed zimbrots-convert converts" run_installed_program
   step "$name: the package's autopkgtests pass on the installed package" run_autopkgtest "${package[$release]}"
 done
 
 if [ -n "${package[bookworm]:-}" ] && [[ " ${releases[*]} " == *" trixie "* ]]; then
   new_root trixie bookworm-package-on-trixie
-  step "Debian 13: apt installs the Debian 12 package" install_package "$root" "${package[bookworm]}"
+  step "Debian 13: apt installs the Debian 12 packages" install_package "$root" "${package[bookworm]}"
   step "Debian 13: the Debian 12 package's programs show the window and convert" run_installed_program
-  step "Debian 13: the autopkgtests pass on the Debian 12 package" run_autopkgtest "${package[bookworm]}"
+  step "Debian 13: the autopkgtests pass on the Debian 12 packages" run_autopkgtest "${package[bookworm]}"
 fi
 
 if [[ " ${releases[*]} " == *" bookworm "* ]]; then

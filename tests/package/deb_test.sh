@@ -26,41 +26,50 @@ build "$work/first" ""
 build "$work/second/elsewhere" nocheck
 
 arch=$(dpkg --print-architecture)
-deb=$work/first/zimbrots_${version}_${arch}.deb
+# Each package by its program: the filter on its own, and the desktop program that brings it.
+declare -A program_package=([zimbrots-convert]=zimbrots-convert [zimbrots]=zimbrots)
+declare -A contents=(
+  [zimbrots-convert]="usr/bin/zimbrots-convert usr/share/man/man1/zimbrots-convert.1.gz
+    usr/share/locale/lv/LC_MESSAGES/zimbrots-convert.mo usr/share/bash-completion/completions/zimbrots-convert"
+  [zimbrots]="usr/bin/zimbrots usr/share/applications/lv.zimbrots.Zimbrots.desktop usr/share/man/man1/zimbrots.1.gz
+    usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png")
 check "the changelog's version is the project's ($version)" \
   test "$(dpkg-parsechangelog -l "$source/debian/changelog" -S Version)" = "$version"
-check "one package, named by Debian's rule" test -f "$deb"
-check "package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)" = \
-  "$(printf 'Package: zimbrots\nVersion: %s\nArchitecture: %s' "$version" "$arch")"
+check "two packages, named by Debian's rule" test "$(cd "$work/first" && ls ./*.deb)" = \
+  "$(printf './zimbrots-convert_%s_%s.deb\n./zimbrots_%s_%s.deb' "$version" "$arch" "$version" "$arch")"
 # Which files of two packages differ; both are kept for a look.
 packages_differ() {  # packages_differ DEB OTHER-DEB
-  kept=${out:-$source/..}/unreproducible
+  kept=${out:-$source/..}/unreproducible/$(basename "$1" .deb)
   rm -rf "$kept" && mkdir -p "$kept"
   cp "$1" "$kept/first.deb" && cp "$2" "$kept/second.deb"
   dpkg-deb -R "$1" "$kept/first" && dpkg-deb -R "$2" "$kept/second"
   echo "$(cd "$kept" && diff -rq first second | sed -n 's|^Files first/\(.*\) and .*|\1|p' | paste -sd ' ') (both packages kept in $kept)"
 }
-other=$work/second/elsewhere/$(basename "$deb")
-if cmp -s "$deb" "$other"; then
-  passes
-else
-  fails "two builds in different folders gave different packages, in $(packages_differ "$deb" "$other"); diffoscope says:"
-  diffoscope --text - "$deb" "$other" 2>&1 | head -n 80
-fi
-
-dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
-for file in usr/bin/zimbrots usr/bin/zimbrots-convert usr/share/applications/lv.zimbrots.Zimbrots.desktop \
-            usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png \
-            usr/share/doc/zimbrots/copyright usr/share/doc/zimbrots/changelog.gz \
-            usr/share/man/man1/zimbrots.1.gz usr/share/man/man1/zimbrots-convert.1.gz \
-            usr/share/locale/lv/LC_MESSAGES/zimbrots-convert.mo; do
-  check "holds $file" grep -qx "./$file" "$work/contents"
+for package in zimbrots-convert zimbrots; do
+  deb=$work/first/${package}_${version}_${arch}.deb
+  check "$package: package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)" = \
+    "$(printf 'Package: %s\nVersion: %s\nArchitecture: %s' "$package" "$version" "$arch")"
+  other=$work/second/elsewhere/$(basename "$deb")
+  if cmp -s "$deb" "$other"; then
+    passes
+  else
+    fails "two builds in different folders gave different $package packages, in $(packages_differ "$deb" "$other"); diffoscope says:"
+    diffoscope --text - "$deb" "$other" 2>&1 | head -n 80
+  fi
+  dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
+  for file in ${contents[$package]} usr/share/doc/$package/copyright usr/share/doc/$package/changelog.gz; do
+    check "$package holds $file" grep -qx "./$file" "$work/contents"
+  done
+  dpkg-deb -x "$deb" "$work/root"
 done
+check "the desktop package brings the filter's own version" \
+  grep -qF "zimbrots-convert (= $version)" <<<"$(dpkg-deb -f "$work/first/zimbrots_${version}_${arch}.deb" Depends)"
+check "the filter's package needs no Qt" \
+  bash -c "! dpkg-deb -f '$work/first/zimbrots-convert_${version}_${arch}.deb' Depends | grep -qi qt"
 
-# Debian's own checker, on the source package, the .changes and the .deb: no error and no warning.
+# Debian's own checker, on the source package, the .changes and the .debs: no error and no warning.
 check "lintian finds nothing" lintian --fail-on error,warning --pedantic "$work/first/zimbrots_${version}_${arch}.changes"
 
-dpkg-deb -x "$deb" "$work/root"
 protections=("Position Independent Executable: yes" "Stack protected: yes" "Fortify Source functions: yes"
              "Read-only relocations: yes" "Immediate binding: yes")
 # Control-flow protection where this release's flags ask for it and its toolchain can mark a
@@ -84,19 +93,21 @@ done
 check "the packaged filter runs" test "$(echo 'Labdien, Žūžū!' | "$work/root/usr/bin/zimbrots-convert")" = \
   '|_4bd|3|\|, 2|-||_||_|2|-||_||_|!'
 
-# Every library the programs load must come from a package that Depends names, by its own
-# name or by one it provides (Debian 13 renamed many libraries, which provide the old names).
-depends=" $(dpkg-deb -f "$deb" Depends | sed 's/([^)]*)//g; s/[,|]/ /g') "
-for lib in $(readelf -d "$work/root/usr/bin/zimbrots" "$work/root/usr/bin/zimbrots-convert" |
-             sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u); do
-  path=$(/sbin/ldconfig -p | awk -v lib="$lib" -v abi="$abi" '$1 == lib && index($0, "(" abi ")") {print $NF; exit}')
-  # dpkg knows a file by the path its package ships, before or after /usr was merged.
-  owner=$( (dpkg -S "$path" || dpkg -S "$(readlink -f "$path")") 2>/dev/null | head -1 | cut -d: -f1)
-  names="$owner $(dpkg-query -W -f='${Provides}' "$owner" 2>/dev/null | sed 's/([^)]*)//g; s/,/ /g')"
-  named=""
-  for name in $names; do [[ "$depends" == *" $name "* ]] && named=$name; done
-  check "$lib (from ${owner:-no package}) is a dependency" test -n "$owner" -a -n "$named"
+# Every library a program loads must come from a package that its own package's Depends names,
+# by its own name or by one it provides (Debian 13 renamed many libraries, which provide the old names).
+for program in zimbrots zimbrots-convert; do
+  package=${program_package[$program]}
+  depends=" $(dpkg-deb -f "$work/first/${package}_${version}_${arch}.deb" Depends | sed 's/([^)]*)//g; s/[,|]/ /g') "
+  for lib in $(readelf -d "$work/root/usr/bin/$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+    path=$(/sbin/ldconfig -p | awk -v lib="$lib" -v abi="$abi" '$1 == lib && index($0, "(" abi ")") {print $NF; exit}')
+    # dpkg knows a file by the path its package ships, before or after /usr was merged.
+    owner=$( (dpkg -S "$path" || dpkg -S "$(readlink -f "$path")") 2>/dev/null | head -1 | cut -d: -f1)
+    names="$owner $(dpkg-query -W -f='${Provides}' "$owner" 2>/dev/null | sed 's/([^)]*)//g; s/,/ /g')"
+    named=""
+    for name in $names; do [[ "$depends" == *" $name "* ]] && named=$name; done
+    check "$program: $lib (from ${owner:-no package}) is a dependency of $package" test -n "$owner" -a -n "$named"
+  done
 done
 
-[ -n "$out" ] && mkdir -p "$out" && cp "$deb" "$out/"
+[ -n "$out" ] && mkdir -p "$out" && cp "$work"/first/*.deb "$out/"
 checks_end deb-test

@@ -2,7 +2,11 @@
 #pragma once
 
 #include "platform/forms.h"
+// moc need not read the generated layout, and must not: whether uic has written it yet when moc
+// runs beside it would change what moc writes, and so the program's bytes.
+#ifndef Q_MOC_RUN
 #include "mainwindow/ui_tform1.h"
+#endif
 
 #include <QString>
 #include <string>

@@ -70,9 +70,9 @@ start_weston() {  # start_weston FOLDER WIDTHxHEIGHT
     --socket=zimbrots-test --width="${2%x*}" --height="${2#*x}" >"$1/weston.log" 2>&1 &
   weston=$!
   export WAYLAND_DISPLAY=zimbrots-test
-  saw="the log ends: $(tail -n 1 "$1/weston.log" 2>/dev/null)"
-  wait_for 30 test -S "$XDG_RUNTIME_DIR/zimbrots-test"
+  wait_for 30 weston_listens "$1/weston.log"
 }
+weston_listens() { saw="its log ends: $(tail -n 1 "$1")"; test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"; }
 
 # Waits for a program of this shell's to end by itself, and expects the given status.
 ends_with() {  # ends_with STATUS PID

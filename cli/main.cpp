@@ -148,6 +148,10 @@ bool Output::OpenFile(const char* path)
     sigset_t blocked, previous;
     sigemptyset(&blocked);
     for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGXFSZ}) {
+        // A signal ignored on entry (as SIGINT is for a job started with &) stays ignored.
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(signal, &removing, nullptr);
         sigaddset(&blocked, signal);
     }

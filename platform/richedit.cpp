@@ -3,6 +3,11 @@
 #include "platform/exception.h"
 #include "rtf/rtf_writer.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QScrollBar>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -104,11 +109,23 @@ RtfCharFormat RtfFormatOf(const QTextCharFormat& format, const TFont& base)
 
 QString TRichEditLines::GetText() const
 {
-    QString text = edit_.document()->toRawText();
-    if (text.isEmpty())
-        return text;
-    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-    text += QLatin1String("\r\n");
+    const QString raw = edit_.document()->toRawText();
+    if (raw.isEmpty())
+        return raw;
+    // One pass: a text of megabytes has a hundred thousand breaks to widen.
+    // Each break becomes two characters, and the last line gets one more.
+    QString text(raw.size() + raw.count(QChar::ParagraphSeparator) + 2, Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const QChar c : raw) {
+        if (c == QChar::ParagraphSeparator) {
+            *out++ = QLatin1Char('\r');
+            *out++ = QLatin1Char('\n');
+        } else {
+            *out++ = c;
+        }
+    }
+    *out++ = QLatin1Char('\r');
+    *out = QLatin1Char('\n');
     return text;
 }
 
@@ -116,14 +133,18 @@ void TRichEditLines::Clear() { edit_.Clear(); }
 
 void TRichEditLines::SetText(const QString& text)
 {
-    QString lines = FromCrLf(text);
-    if (lines.endsWith(QLatin1Char('\n')))
-        lines.chop(1);
+    // The document takes CR LF, CR and LF each as one break.
+    qsizetype length = text.size();
+    if (text.endsWith(QLatin1String("\r\n")))
+        length -= 2;
+    else if (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        length -= 1;
     QTextCursor cursor(edit_.document());
     cursor.beginEditBlock();
     if (!edit_.document()->isEmpty())
         edit_.Clear();
-    cursor.insertText(lines, edit_.BaseFormat());
+    // Read in place: a converted text of megabytes is not copied on its way in.
+    cursor.insertText(QString::fromRawData(text.constData(), length), edit_.BaseFormat());
     cursor.endEditBlock();
 }
 
@@ -140,14 +161,22 @@ void TRichEditLines::Add(const QString& text)
 
 void TRichEditLines::BeginUpdate()
 {
-    if (updates_++ == 0)
-        edit_.textCursor().beginEditBlock();
+    if (updates_++ > 0)
+        return;
+    // What a long text becomes is laid out in steps; a short one at once, as any edit.
+    holdsLayout_ = edit_.document()->characterCount() > TRichEdit::LongestLaidOutAtOnce;
+    if (holdsLayout_)
+        edit_.HoldLayout();
+    edit_.textCursor().beginEditBlock();
 }
 
 void TRichEditLines::EndUpdate()
 {
-    if (updates_ > 0 && --updates_ == 0)
-        edit_.textCursor().endEditBlock();
+    if (updates_ == 0 || --updates_ > 0)
+        return;
+    edit_.textCursor().endEditBlock();
+    if (holdsLayout_)
+        edit_.ReleaseLayout(false);
 }
 
 void TRichEditLines::SaveToFile(const QString& name) const
@@ -204,6 +233,88 @@ TRichEdit::TRichEdit(QWidget* parent) : QTextEdit(parent), lines_(*this), selAtt
     // Before the document lays the change out, so that an overlong word is never wrapped at
     // word boundaries.
     connect(document(), &QTextDocument::contentsChange, this, &TRichEdit::CheckWrapping);
+    connect(&revealTimer_, &QTimer::timeout, this, &TRichEdit::RevealStep);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { viewTaken_ = true; });
+}
+
+void TRichEdit::HoldLayout()
+{
+    if (layoutHolds_++ > 0)
+        return;
+    // A scroll position still on its way back stays the one to return to.
+    if (!Revealing() || showCursor_ || viewTaken_)
+        heldScroll_ = verticalScrollBar()->value();
+    // A layout still under way gives way to this edit, which keeps its read-only editor: an
+    // editable one would draw its cursor, laying out everything above it at once.
+    revealTimer_.stop();
+    heldPage_ = document()->pageSize();
+    document()->setPageSize(QSizeF(0, 0));  // Qt lays nothing out on an empty page
+}
+
+void TRichEdit::ReleaseLayout(bool showCursor)
+{
+    if (layoutHolds_ == 0 || --layoutHolds_ > 0)
+        return;
+    // Anything that Qt draws or measures further down lays out everything above it at once:
+    // the view starts at the top, and the blinking cursor is hidden, as in a read-only editor.
+    // The cursor left at the end of a replaced text goes to its start, as after loading.
+    if (!showCursor)
+        moveCursor(QTextCursor::Start);
+    verticalScrollBar()->setValue(0);
+    if (!busy_) {
+        busy_ = true;
+        heldReadOnly_ = isReadOnly();
+        setReadOnly(true);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    // A new page size makes Qt lay the whole document out again, in steps between events.
+    document()->setPageSize(heldPage_);
+    showCursor_ = showCursor;
+    viewTaken_ = false;
+    laidOut_ = 0;
+    steps_ = 0;
+    settling_ = 0;
+    revealTimer_.start(0);
+}
+
+void TRichEdit::RevealStep()
+{
+    QTextDocument* doc = document();
+    const int cursor = textCursor().position();
+    const int scrolledTo = showCursor_ || viewTaken_ ? 0 : heldScroll_ + viewport()->height();
+    if (laidOut_ < cursor || (scrolledTo > 0 && laidOut_ < doc->characterCount() - 1)) {
+        // Qt lays out whole blocks, up to the one asked for; small steps first, as Qt's own,
+        // so that the first screen shows soon.
+        const int step = qMin(LongestLaidOutAtOnce, 1000 << qMin(steps_++, 7));
+        laidOut_ = qMin(doc->characterCount() - 1, laidOut_ + step);
+        const QRectF reached = doc->documentLayout()->blockBoundingRect(doc->findBlock(laidOut_));
+        if (laidOut_ < cursor || reached.top() < scrolledTo)
+            return;
+    }
+    // The scroll bar takes the layout's new size a turn of the event loop later.
+    constexpr int Turns = 10;
+    QScrollBar* bar = verticalScrollBar();
+    if (!viewTaken_ && showCursor_) {
+        ensureCursorVisible();
+        const QRect shown = cursorRect();
+        if ((shown.top() < 0 || shown.bottom() > viewport()->height()) && ++settling_ < Turns)
+            return;
+    } else if (!viewTaken_) {
+        if (bar->maximum() < heldScroll_ && ++settling_ < Turns)
+            return;
+        bar->setValue(heldScroll_);
+    }
+    StopRevealing();
+}
+
+void TRichEdit::StopRevealing()
+{
+    revealTimer_.stop();
+    if (!busy_)
+        return;
+    busy_ = false;
+    setReadOnly(heldReadOnly_);
+    QApplication::restoreOverrideCursor();
 }
 
 void TRichEdit::CheckWrapping(int position, int removed, int added)
@@ -218,13 +329,16 @@ void TRichEdit::CheckWrapping(int position, int removed, int added)
     }
     if (added <= 0)
         return;
-    // The added text and enough on either side to see a run it lengthens.
-    QTextCursor cursor(document());
-    const int end = document()->characterCount() - 1;
-    cursor.setPosition(qBound(0, position - LongestWrappedWord, end));
-    cursor.setPosition(qBound(0, position + added + LongestWrappedWord, end), QTextCursor::KeepAnchor);
-    if (HasRunLongerThan(cursor.selectedText(), LongestWrappedWord))
-        SetWrapsAnywhere(true);
+    // Only a block longer than the limit can hold a longer run: most are read by their length.
+    const QTextBlock last = document()->findBlock(position + added);
+    for (QTextBlock block = document()->findBlock(position); block.isValid(); block = block.next()) {
+        if (block.length() > LongestWrappedWord && HasRunLongerThan(block.text(), LongestWrappedWord)) {
+            SetWrapsAnywhere(true);
+            return;
+        }
+        if (block == last)
+            return;
+    }
 }
 
 void TRichEdit::RecheckWrapping()
@@ -258,7 +372,32 @@ void TRichEdit::Clear()
 
 void TRichEdit::CutToClipboard() { cut(); }
 void TRichEdit::CopyToClipboard() { copy(); }
-void TRichEdit::PasteFromClipboard() { paste(); }
+void TRichEdit::PasteFromClipboard()
+{
+    const QMimeData* source = QGuiApplication::clipboard()->mimeData();
+    if (!source)
+        return;
+    // Rich text goes Qt's way, with its formats. Plain text goes straight in, where Qt would
+    // first copy it into a document of its own: the same characters, in the cursor's format.
+    const QStringList formats = source->formats();
+    const bool rich = source->hasHtml() || source->hasFormat(QStringLiteral("application/x-qrichtext")) ||
+                      (!formats.isEmpty() && formats.first() == QLatin1String("text/markdown"));
+    const QString text = rich ? QString() : source->text();
+    const bool large = rich ? source->html().size() > LongestLaidOutAtOnce : text.size() > LongestLaidOutAtOnce;
+    if (large)
+        HoldLayout();
+    else
+        StopRevealing();  // editable again, for Qt's paste
+    if (rich) {
+        paste();
+    } else {
+        insertPlainText(text);
+        if (!large)
+            ensureCursorVisible();
+    }
+    if (large)
+        ReleaseLayout(true);
+}
 void TRichEdit::SelectAll() { selectAll(); }
 
 TFont TRichEdit::Font() const { return {font(), color_, charset_, pitch_}; }

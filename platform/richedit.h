@@ -4,6 +4,7 @@
 #include "platform/font.h"
 
 #include <QTextEdit>
+#include <QTimer>
 
 class TRichEdit;
 
@@ -22,13 +23,16 @@ public:
     // Writes the whole content with its fonts as RTF, replacing the file only once it is
     // complete. Throws Exception naming the file and the reason.
     void SaveToFile(const QString& name) const;
-    // Between these, every change is one step of undo.
+    // Between these, every change is one step of undo. A long text is laid out after the
+    // last in steps, as a loaded text is, with the cursor at its start, and the view keeps
+    // its scroll position.
     void BeginUpdate();
     void EndUpdate();
 
 private:
     TRichEdit& edit_;
     int updates_ = 0;
+    bool holdsLayout_ = false;
 };
 
 class TTextAttributes {
@@ -82,16 +86,42 @@ public:
     // megabytes without spaces.
     bool WrapsAnywhere() const { return wrapsAnywhere_; }
 
+    // Between these, edits are not laid out: the last release lays the whole text out again
+    // in steps between events, as Qt does with a loaded text, where an edit of megabytes
+    // would be laid out at once. Until the layout reaches the cursor, the editor is read-only
+    // and the busy cursor shows; then the view goes to the cursor, or back to the scroll
+    // position it had, unless the user has moved it meanwhile.
+    void HoldLayout();
+    void ReleaseLayout(bool showCursor);
+    // True from a release until the layout has reached the cursor.
+    bool Revealing() const { return busy_; }
+
+    // Inserted text longer than this is laid out in steps; also the size of a step.
+    static constexpr int LongestLaidOutAtOnce = 100000;
+
 protected:
     bool event(QEvent* event) override;
 
 private:
+    void RevealStep();
+    void StopRevealing();
     void CheckWrapping(int position, int removed, int added);
     void RecheckWrapping();
     void SetWrapsAnywhere(bool anywhere);
 
     bool wrapsAnywhere_ = false;
     bool recheckPending_ = false;
+    int layoutHolds_ = 0;
+    QSizeF heldPage_;
+    int heldScroll_ = 0;
+    bool busy_ = false;  // read-only, with the busy cursor, until the layout reaches the cursor
+    bool heldReadOnly_ = false;
+    bool showCursor_ = false;  // the view's target after a release; else the held scroll position
+    bool viewTaken_ = false;   // the user has scrolled since the release
+    int laidOut_ = 0;          // the layout has reached this position
+    int steps_ = 0;
+    int settling_ = 0;         // turns of the event loop spent waiting for the scroll bar
+    QTimer revealTimer_;
     TRichEditLines lines_;
     TTextAttributes selAttributes_;
     int charset_ = DEFAULT_CHARSET;

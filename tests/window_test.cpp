@@ -1,5 +1,6 @@
 // The main and About windows offscreen, driven through their real keys, buttons and dialogs.
 #include "about/tabout.h"
+#include "conversion/convert.h"
 #include "app/startup.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
@@ -25,6 +26,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -330,6 +332,38 @@ TEST_F(WindowTest, ConvertAndClearAreEachOneUndoStepThatBringsBackFonts)
     Key(Qt::Key_Z);
     EXPECT_EQ(Text(), "Sveiki draugi");
     EXPECT_EQ(edit_->toHtml(), html);
+}
+
+// A text too long to lay out at once is laid out in steps; meanwhile the editor is read-only
+// and busy. Then it is editable again, and the text, its undo and the view are as for a short one.
+TEST_F(WindowTest, LongTextsAreLaidOutInStepsAndKeepTextUndoAndView)
+{
+    const auto laidOut = [this] {
+        EXPECT_TRUE(edit_->isReadOnly()) << "busy right after the edit";
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !edit_->isReadOnly(); }, 20000)) << "the layout never ended";
+    };
+    const QString line = QStringLiteral("Ābols\tŽūžū 😀 Привет\r\n");
+    const QString pasted = line.repeated(2 * TRichEdit::LongestLaidOutAtOnce / line.size());
+    QString expected = pasted;
+    expected.replace("\r\n", "\n");
+
+    Type("Sveiki ");
+    QApplication::clipboard()->setText(pasted);
+    Key(Qt::Key_V);
+    laidOut();
+    EXPECT_TRUE(Text() == "Sveiki " + expected) << "pasted with its exact characters";
+    EXPECT_EQ(edit_->textCursor().position(), edit_->document()->characterCount() - 1);
+    EXPECT_TRUE(edit_->viewport()->rect().contains(edit_->cursorRect().center())) << "the view shows the cursor";
+
+    edit_->verticalScrollBar()->setValue(edit_->verticalScrollBar()->maximum() / 3);
+    const int scroll = edit_->verticalScrollBar()->value();
+    const QString html = edit_->toHtml();
+    Key(Qt::Key_K);
+    laidOut();
+    EXPECT_TRUE(Text() == QString::fromStdU16String(zimbrots::ConvertUtf16(("Sveiki " + expected).toStdU16String())));
+    EXPECT_EQ(edit_->verticalScrollBar()->value(), scroll) << "the view keeps its scroll position";
+    Key(Qt::Key_Z);
+    EXPECT_EQ(edit_->toHtml(), html) << "one undo step brings the text and its fonts back";
 }
 
 // --- Edit menu ------------------------------------------------------------------------------

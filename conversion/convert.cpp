@@ -272,7 +272,13 @@ void AppendConvertedWindows1257(std::string_view windows1257Piece, std::string& 
 std::u16string ConvertUtf16(std::u16string_view text)
 {
     std::u16string out;
-    out.reserve(text.size() + text.size() / 2);
+    // Room for twice the text: prose grows by about half, and a string of megabytes that has
+    // to grow is copied whole.
+    out.reserve(text.size() * 2);
+    // Written into a small buffer a whole replacement at a time, and appended by the buffer.
+    constexpr std::size_t Chunk = 4096;
+    std::array<char16_t, Chunk + MaxReplacementLength> buffer;
+    std::size_t used = 0;
     const std::size_t size = text.size();
     for (std::size_t i = 0; i < size; ++i) {
         const char16_t c = text[i];
@@ -284,16 +290,23 @@ std::u16string ConvertUtf16(std::u16string_view text)
                 ++i;
             } else {
                 // Another letter, such as o with diaeresis: it stays as it stands.
-                out.push_back(c);
-                out.push_back(text[++i]);
-                continue;
+                buffer[used++] = c;
+                buffer[used++] = text[++i];
+                row = -1;
             }
         }
-        if (row == NoRow)
-            out.push_back(c);
-        else
-            out.append(Utf16Replacements[row].data(), HackerTable[row].replacement.size());
+        if (row == NoRow) {
+            buffer[used++] = c;
+        } else if (row >= 0) {
+            std::memcpy(&buffer[used], Utf16Replacements[row].data(), MaxReplacementLength * sizeof(char16_t));
+            used += HackerTable[row].replacement.size();
+        }
+        if (used >= Chunk) {
+            out.append(buffer.data(), used);
+            used = 0;
+        }
     }
+    out.append(buffer.data(), used);
     return out;
 }
 

@@ -255,6 +255,11 @@ void TRichEdit::ReleaseLayout(bool showCursor)
 {
     if (layoutHolds_ == 0 || --layoutHolds_ > 0)
         return;
+    if (!replaying_) {
+        const int step = document()->availableUndoSteps();
+        longSteps_.removeIf([step](int later) { return later >= step; });
+        longSteps_.append(step);
+    }
     // Anything that Qt draws or measures further down lays out everything above it at once:
     // the view starts at the top, and the blinking cursor is hidden, as in a read-only editor.
     // The cursor left at the end of a replaced text goes to its start, as after loading.
@@ -432,6 +437,26 @@ void TRichEdit::SetFontColor(const QColor& color)
     QPalette p = palette();
     p.setColor(QPalette::Text, color);
     setPalette(p);
+}
+
+void TRichEdit::keyPressEvent(QKeyEvent* event)
+{
+    const bool undo = event == QKeySequence::Undo;
+    const bool redo = event == QKeySequence::Redo;
+    const int steps = document()->availableUndoSteps();
+    if (isReadOnly() || !((undo && longSteps_.contains(steps)) || (redo && longSteps_.contains(steps + 1)))) {
+        QTextEdit::keyPressEvent(event);
+        return;
+    }
+    replaying_ = true;
+    HoldLayout();
+    if (undo)
+        this->undo();
+    else
+        this->redo();
+    ReleaseLayout(true);
+    replaying_ = false;
+    event->accept();
 }
 
 bool TRichEdit::event(QEvent* event)

@@ -101,6 +101,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void RevealStep();
@@ -122,6 +123,10 @@ private:
     int steps_ = 0;
     int settling_ = 0;         // turns of the event loop spent waiting for the scroll bar
     QTimer revealTimer_;
+    // The undo steps, counted from the first, that put a long text in: undoing or redoing
+    // one is as long an edit again.
+    QList<int> longSteps_;
+    bool replaying_ = false;
     TRichEditLines lines_;
     TTextAttributes selAttributes_;
     int charset_ = DEFAULT_CHARSET;

@@ -105,12 +105,18 @@ protected:
         EXPECT_FALSE(edit_->Modified());
         const qint64 checked = clock.elapsed();
 
+        clock.restart();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !edit_->isReadOnly(); }, 120000)) << "still busy";
+        QTest::keyClick(edit_, Qt::Key_Z, Qt::ControlModifier);
+        const qint64 undone = clock.elapsed();
+        EXPECT_TRUE(edit_->toPlainText() == text) << "undo brings back the pasted text";
+
         const double textMiB = text.toUtf8().size() / 1048576.0;
         const double multiple = peakKiB / 1024.0 / textMiB;
         const double added = (peakKiB - idleKiB) / 1024.0 / textMiB;
         std::cout << textMiB << " MiB of text: paste " << pasted << " ms, convert " << converted << " ms, save "
                   << saved << " ms (" << file.size() / 1048576.0 << " MiB of RTF, read back in " << checked << " ms); peak RSS " << peakKiB / 1024
-                  << " MiB = " << multiple << "x the text, " << added << "x above the idle window\n";
+                  << " MiB = " << multiple << "x the text, " << added << "x above the idle window; undo " << undone << " ms\n";
         RecordProperty("peak_rss_kib", std::to_string(peakKiB));
         RecordProperty("peak_multiple_of_text", std::to_string(multiple));
         if (!Sanitized) {

@@ -361,6 +361,7 @@ TEST_F(WindowTest, LongTextsAreLaidOutInStepsAndKeepTextUndoAndView)
     EXPECT_TRUE(Text() == QString::fromStdU16String(zimbrots::ConvertUtf16(("Sveiki " + expected).toStdU16String())));
     EXPECT_EQ(edit_->verticalScrollBar()->value(), scroll) << "the view keeps its scroll position";
     Key(Qt::Key_Z);
+    laidOut();
     EXPECT_EQ(edit_->toHtml(), html) << "one undo step brings the text and its fonts back";
 }
 

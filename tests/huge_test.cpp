@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
@@ -60,6 +61,8 @@ protected:
     void PasteConvertSave(const QString& text, double limit)
     {
         QApplication::clipboard()->setText(text);
+        // The test's own copy, made before the idle size is taken, so that it is not counted.
+        const QString expected = QString::fromStdU16String(zimbrots::ConvertUtf16(text.toStdU16String()));
         ASSERT_TRUE(ResetPeak());
         const long idleKiB = StatusKiB("VmRSS");
         QElapsedTimer clock;
@@ -68,14 +71,16 @@ protected:
         form_->Paste1Click();
         QApplication::processEvents();
         const qint64 pasted = clock.elapsed();
-        ASSERT_EQ(edit_->toPlainText().size(), text.size());
-        ASSERT_TRUE(edit_->toPlainText() == text) << "the pasted text differs";
+        ASSERT_EQ(edit_->document()->characterCount(), text.size() + 1);
 
         clock.restart();
         form_->BitBtn1Click();
         QApplication::processEvents();
         const qint64 converted = clock.elapsed();
-        const QString expected = QString::fromStdU16String(zimbrots::ConvertUtf16(text.toStdU16String()));
+        // The whole text laid out, as it is a moment later, and measured before the test reads
+        // it: what the program holds once a text is pasted and converted.
+        edit_->document()->documentLayout()->documentSize();
+        const long convertedKiB = StatusKiB("VmHWM");
         ASSERT_TRUE(edit_->toPlainText() == expected) << "the converted text differs";
 
         QTemporaryDir dir;
@@ -112,12 +117,13 @@ protected:
         EXPECT_TRUE(edit_->toPlainText() == text) << "undo brings back the pasted text";
 
         const double textMiB = text.toUtf8().size() / 1048576.0;
-        const double multiple = peakKiB / 1024.0 / textMiB;
-        const double added = (peakKiB - idleKiB) / 1024.0 / textMiB;
+        const double multiple = convertedKiB / 1024.0 / textMiB;
+        const double added = (convertedKiB - idleKiB) / 1024.0 / textMiB;
         std::cout << textMiB << " MiB of text: paste " << pasted << " ms, convert " << converted << " ms, save "
-                  << saved << " ms (" << file.size() / 1048576.0 << " MiB of RTF, read back in " << checked << " ms); peak RSS " << peakKiB / 1024
-                  << " MiB = " << multiple << "x the text, " << added << "x above the idle window; undo " << undone << " ms\n";
-        RecordProperty("peak_rss_kib", std::to_string(peakKiB));
+                  << saved << " ms (" << file.size() / 1048576.0 << " MiB of RTF, read back in " << checked
+                  << " ms), undo " << undone << " ms; peak RSS after converting " << convertedKiB / 1024 << " MiB = "
+                  << multiple << "x the text, " << added << "x above the idle window; after saving " << peakKiB / 1024 << " MiB\n";
+        RecordProperty("peak_rss_kib", std::to_string(convertedKiB));
         RecordProperty("peak_multiple_of_text", std::to_string(multiple));
         if (!Sanitized) {
             EXPECT_LT(added, limit) << "memory per byte of text has grown";
@@ -139,14 +145,14 @@ TEST_F(HugeText, TwentyMiBOfLines)
     PasteConvertSave(Repeated(QStringLiteral("Zimbrots pārvērš tekstu hakeru rakstībā: ūdens, ņaudēt, čūska, žagata, "
                                              "ķirbis, ģimene, ļoti, šķiet, ābols. Sveiki, draugi!\n"),
                               20 << 20),
-                     40);
+                     20);
 }
 
 // One word of megabytes: the case that Qt's word wrapping would rescan line after line. One
 // paragraph is laid out as a whole, glyph by glyph, so it takes more memory than lines do.
 TEST_F(HugeText, FourMiBWithoutASpace)
 {
-    PasteConvertSave(Repeated(QStringLiteral("Labdien,Žūžū!"), 4 << 20), 150);
+    PasteConvertSave(Repeated(QStringLiteral("Labdien,Žūžū!"), 4 << 20), 120);
     EXPECT_TRUE(edit_->WrapsAnywhere());
 }
 

@@ -237,6 +237,9 @@ TRichEdit::TRichEdit(QWidget* parent) : QTextEdit(parent), lines_(*this), selAtt
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { viewTaken_ = true; });
 }
 
+// The busy cursor is the application's: it goes with an editor closed before its layout ended.
+TRichEdit::~TRichEdit() { StopRevealing(); }
+
 void TRichEdit::HoldLayout()
 {
     if (layoutHolds_++ > 0)
@@ -334,12 +337,20 @@ void TRichEdit::CheckWrapping(int position, int removed, int added)
     }
     if (added <= 0)
         return;
-    // Only a block longer than the limit can hold a longer run: most are read by their length.
+    // Only a block longer than the limit can hold a longer run: most are passed by their
+    // length. In a longer one, the added text and enough on either side to see a run it
+    // lengthens.
     const QTextBlock last = document()->findBlock(position + added);
     for (QTextBlock block = document()->findBlock(position); block.isValid(); block = block.next()) {
-        if (block.length() > LongestWrappedWord && HasRunLongerThan(block.text(), LongestWrappedWord)) {
-            SetWrapsAnywhere(true);
-            return;
+        if (block.length() > LongestWrappedWord) {
+            QTextCursor cursor(document());
+            cursor.setPosition(qMax(block.position(), position - LongestWrappedWord));
+            cursor.setPosition(qMin(block.position() + block.length() - 1, position + added + LongestWrappedWord),
+                               QTextCursor::KeepAnchor);
+            if (HasRunLongerThan(cursor.selectedText(), LongestWrappedWord)) {
+                SetWrapsAnywhere(true);
+                return;
+            }
         }
         if (block == last)
             return;

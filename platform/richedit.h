@@ -54,6 +54,7 @@ class TRichEdit : public QTextEdit {
 
 public:
     explicit TRichEdit(QWidget* parent = nullptr);
+    ~TRichEdit() override;
 
     TRichEditLines* Lines() { return &lines_; }
     TTextAttributes* SelAttributes() { return &selAttributes_; }

@@ -281,6 +281,10 @@ std::u16string ConvertUtf16(std::u16string_view text)
     std::size_t used = 0;
     const std::size_t size = text.size();
     for (std::size_t i = 0; i < size; ++i) {
+        if (used >= Chunk) {
+            out.append(buffer.data(), used);
+            used = 0;
+        }
         const char16_t c = text[i];
         int row = c < RowOfCodePoint.size() ? RowOfCodePoint[c] : NoRow;
         if (c < 0x80 && i + 1 < size && IsCombiningMark(text[i + 1])) {
@@ -292,18 +296,14 @@ std::u16string ConvertUtf16(std::u16string_view text)
                 // Another letter, such as o with diaeresis: it stays as it stands.
                 buffer[used++] = c;
                 buffer[used++] = text[++i];
-                row = -1;
+                continue;
             }
         }
         if (row == NoRow) {
             buffer[used++] = c;
-        } else if (row >= 0) {
+        } else {
             std::memcpy(&buffer[used], Utf16Replacements[row].data(), MaxReplacementLength * sizeof(char16_t));
             used += HackerTable[row].replacement.size();
-        }
-        if (used >= Chunk) {
-            out.append(buffer.data(), used);
-            used = 0;
         }
     }
     out.append(buffer.data(), used);

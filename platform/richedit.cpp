@@ -31,28 +31,6 @@ TFontPitch PitchFromName(const QString& name)
 
 namespace {
 
-// Line breaks as the document takes them: CR LF, CR and LF each become one break.
-QString FromCrLf(const QString& text)
-{
-    if (!text.contains(QLatin1Char('\r')))
-        return text;
-    QString lines(text.size(), Qt::Uninitialized);
-    QChar* out = lines.data();
-    const QChar* in = text.constData();
-    const QChar* end = in + text.size();
-    for (; in != end; ++in) {
-        if (*in == QLatin1Char('\r')) {
-            *out++ = QLatin1Char('\n');
-            if (in + 1 != end && in[1] == QLatin1Char('\n'))
-                ++in;
-        } else {
-            *out++ = *in;
-        }
-    }
-    lines.truncate(out - lines.constData());
-    return lines;
-}
-
 // Where a line may break: white space, but not the no-break spaces.
 bool IsBreak(QChar c)
 {
@@ -155,7 +133,7 @@ void TRichEditLines::Add(const QString& text)
     cursor.movePosition(QTextCursor::End);
     if (!edit_.document()->isEmpty())
         cursor.insertBlock(QTextBlockFormat(), edit_.BaseFormat());
-    cursor.insertText(FromCrLf(text), edit_.BaseFormat());
+    cursor.insertText(text, edit_.BaseFormat());  // CR LF, CR and LF each break a line
     cursor.endEditBlock();
 }
 
@@ -164,8 +142,7 @@ void TRichEditLines::BeginUpdate()
     if (updates_++ > 0)
         return;
     // What a long text becomes is laid out in steps; a short one at once, as any edit.
-    holdsLayout_ = edit_.document()->characterCount() > TRichEdit::LongestLaidOutAtOnce;
-    if (holdsLayout_)
+    if (edit_.document()->characterCount() > TRichEdit::LongestLaidOutAtOnce)
         edit_.HoldLayout();
     edit_.textCursor().beginEditBlock();
 }
@@ -175,8 +152,7 @@ void TRichEditLines::EndUpdate()
     if (updates_ == 0 || --updates_ > 0)
         return;
     edit_.textCursor().endEditBlock();
-    if (holdsLayout_)
-        edit_.ReleaseLayout(false);
+    edit_.ReleaseLayout(false);
 }
 
 void TRichEditLines::SaveToFile(const QString& name) const
@@ -245,7 +221,7 @@ void TRichEdit::HoldLayout()
     if (layoutHolds_++ > 0)
         return;
     // A scroll position still on its way back stays the one to return to.
-    if (!Revealing() || showCursor_ || viewTaken_)
+    if (!busy_ || showCursor_ || viewTaken_)
         heldScroll_ = verticalScrollBar()->value();
     // A layout still under way gives way to this edit, which keeps its read-only editor: an
     // editable one would draw its cursor, laying out everything above it at once.
@@ -280,7 +256,6 @@ void TRichEdit::ReleaseLayout(bool showCursor)
     showCursor_ = showCursor;
     viewTaken_ = false;
     laidOut_ = 0;
-    steps_ = 0;
     settling_ = 0;
     revealTimer_.start(0);
 }
@@ -293,7 +268,7 @@ void TRichEdit::RevealStep()
     if (laidOut_ < cursor || (scrolledTo > 0 && laidOut_ < doc->characterCount() - 1)) {
         // Qt lays out whole blocks, up to the one asked for; small steps first, as Qt's own,
         // so that the first screen shows soon.
-        const int step = qMin(LongestLaidOutAtOnce, 1000 << qMin(steps_++, 7));
+        const int step = qBound(1000, laidOut_, int(LongestLaidOutAtOnce));
         laidOut_ = qMin(doc->characterCount() - 1, laidOut_ + step);
         const QRectF reached = doc->documentLayout()->blockBoundingRect(doc->findBlock(laidOut_));
         if (laidOut_ < cursor || reached.top() < scrolledTo)

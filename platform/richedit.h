@@ -32,7 +32,6 @@ public:
 private:
     TRichEdit& edit_;
     int updates_ = 0;
-    bool holdsLayout_ = false;
 };
 
 class TTextAttributes {
@@ -92,10 +91,9 @@ public:
     // would be laid out at once. Until the layout reaches the cursor, the editor is read-only
     // and the busy cursor shows; then the view goes to the cursor, or back to the scroll
     // position it had, unless the user has moved it meanwhile.
+    // A release without a hold does nothing.
     void HoldLayout();
     void ReleaseLayout(bool showCursor);
-    // True from a release until the layout has reached the cursor.
-    bool Revealing() const { return busy_; }
 
     // Inserted text longer than this is laid out in steps; also the size of a step.
     static constexpr int LongestLaidOutAtOnce = 100000;
@@ -121,7 +119,6 @@ private:
     bool showCursor_ = false;  // the view's target after a release; else the held scroll position
     bool viewTaken_ = false;   // the user has scrolled since the release
     int laidOut_ = 0;          // the layout has reached this position
-    int steps_ = 0;
     int settling_ = 0;         // turns of the event loop spent waiting for the scroll bar
     QTimer revealTimer_;
     // The undo steps, counted from the first, that put a long text in: undoing or redoing

@@ -46,7 +46,7 @@ void TForm1::BitBtn1Click()
             TRichEditLines* lines;
             ~EndUpdate() { lines->EndUpdate(); }
         } endUpdate{lines};
-        WorkText = lines->GetText().toStdU16String();
+        WorkText = lines->GetText();
         lines->Clear();
         WorkText = zimbrots::ConvertUtf16(WorkText);
         // Read where it lies: megabytes need no third copy on their way into the editor.

@@ -52,6 +52,7 @@ QTextCharFormat FormatOf(const TFont& font)
 {
     QTextCharFormat format;
     format.setFont(font.font, QTextCharFormat::FontPropertiesAll);
+    format.setFontStyleStrategy(QFont::StyleStrategy(font.font.styleStrategy() | QFont::PreferNoShaping));
     if (font.color.isValid())
         format.setForeground(font.color);
     else
@@ -85,25 +86,25 @@ RtfCharFormat RtfFormatOf(const QTextCharFormat& format, const TFont& base)
 
 }  // namespace
 
-QString TRichEditLines::GetText() const
+std::u16string TRichEditLines::GetText() const
 {
     const QString raw = edit_.document()->toRawText();
     if (raw.isEmpty())
-        return raw;
+        return {};
     // One pass: a text of megabytes has a hundred thousand breaks to widen.
     // Each break becomes two characters, and the last line gets one more.
-    QString text(raw.size() + raw.count(QChar::ParagraphSeparator) + 2, Qt::Uninitialized);
-    QChar* out = text.data();
+    std::u16string text(std::size_t(raw.size() + raw.count(QChar::ParagraphSeparator) + 2), u'\0');
+    char16_t* out = text.data();
     for (const QChar c : raw) {
         if (c == QChar::ParagraphSeparator) {
-            *out++ = QLatin1Char('\r');
-            *out++ = QLatin1Char('\n');
+            *out++ = u'\r';
+            *out++ = u'\n';
         } else {
-            *out++ = c;
+            *out++ = c.unicode();
         }
     }
-    *out++ = QLatin1Char('\r');
-    *out = QLatin1Char('\n');
+    *out++ = u'\r';
+    *out = u'\n';
     return text;
 }
 
@@ -395,8 +396,9 @@ TFont TRichEdit::Font() const { return {font(), color_, charset_, pitch_}; }
 
 void TRichEdit::SetFont(const TFont& font)
 {
-    setFont(font.font);
-    document()->setDefaultFont(font.font);
+    QFont f = font.font; f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::PreferNoShaping));
+    setFont(f);
+    document()->setDefaultFont(f);
     charset_ = font.charset;
     pitch_ = font.pitch;
     SetFontColor(font.color);

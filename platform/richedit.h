@@ -6,6 +6,8 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <string>
+
 class TRichEdit;
 
 // The editor's text seen as lines.
@@ -13,8 +15,9 @@ class TRichEditLines {
 public:
     explicit TRichEditLines(TRichEdit& edit) : edit_(edit) {}
 
-    // Every line followed by CR LF; nothing for an empty editor. Every character is kept.
-    QString GetText() const;
+    // Every line followed by CR LF; nothing for an empty editor. Every character is kept, in
+    // the converter's own string: megabytes are read once.
+    std::u16string GetText() const;
     // Replaces the whole text; a break at the very end does not start another line.
     void SetText(const QString& text);
     void Clear();

@@ -48,11 +48,19 @@ bool HasRunLongerThan(const QString& text, int limit)
     return false;
 }
 
+// Text in scripts that need no shaping (Latin, Cyrillic, Greek) is laid out glyph by glyph:
+// hacker writing has no ligatures to gain, and Qt 6.11 keeps every shaped paragraph's glyph
+// buffer, 40 bytes a character, for as long as the paragraph is laid out.
+QFont Unshaped(QFont font)
+{
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+    return font;
+}
+
 QTextCharFormat FormatOf(const TFont& font)
 {
     QTextCharFormat format;
-    format.setFont(font.font, QTextCharFormat::FontPropertiesAll);
-    format.setFontStyleStrategy(QFont::StyleStrategy(font.font.styleStrategy() | QFont::PreferNoShaping));
+    format.setFont(Unshaped(font.font), QTextCharFormat::FontPropertiesAll);
     if (font.color.isValid())
         format.setForeground(font.color);
     else
@@ -396,9 +404,8 @@ TFont TRichEdit::Font() const { return {font(), color_, charset_, pitch_}; }
 
 void TRichEdit::SetFont(const TFont& font)
 {
-    QFont f = font.font; f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::PreferNoShaping));
-    setFont(f);
-    document()->setDefaultFont(f);
+    setFont(font.font);
+    document()->setDefaultFont(this->font());
     charset_ = font.charset;
     pitch_ = font.pitch;
     SetFontColor(font.color);
@@ -425,6 +432,15 @@ void TRichEdit::SetFontColor(const QColor& color)
     QPalette p = palette();
     p.setColor(QPalette::Text, color);
     setPalette(p);
+}
+
+void TRichEdit::changeEvent(QEvent* event)
+{
+    // However the font comes, from a layout or the font dialog, the document lays it out unshaped.
+    if (event->type() == QEvent::FontChange && !(font().styleStrategy() & QFont::PreferNoShaping))
+        setFont(Unshaped(font()));  // back here once more, and on to the document
+    else
+        QTextEdit::changeEvent(event);
 }
 
 void TRichEdit::keyPressEvent(QKeyEvent* event)

@@ -49,14 +49,20 @@ protected:
     // Runs a command as the message loop does: an exception that escapes it is shown by the
     // standard error display and the program goes on. Caught here, at the edge of our code,
     // because Qt's widget libraries are built without exception support and cannot unwind.
+    // A long command lets the window repaint and answer between its steps; nothing started
+    // meanwhile, such as a screen reader pressing a button, runs inside it.
     template <typename Command>
     void Dispatch(Command&& command)
     {
+        if (dispatching_)
+            return;
+        dispatching_ = true;
         try {
             command();
         } catch (...) {
             ShowEscapedException(std::current_exception());
         }
+        dispatching_ = false;
     }
 
     bool event(QEvent* event) override;
@@ -70,6 +76,7 @@ private:
     int left_ = 0, top_ = 0, clientWidth_ = 0, clientHeight_ = 0;
     int modalResult_ = mrNone;
     QEventLoop* modalLoop_ = nullptr;
+    bool dispatching_ = false;
 };
 
 class TBitBtn : public QPushButton {

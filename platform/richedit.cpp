@@ -131,7 +131,7 @@ void TRichEditLines::SetText(const QString& text)
     if (!edit_.document()->isEmpty())
         edit_.Clear();
     // Read in place: a converted text of megabytes is not copied on its way in.
-    cursor.insertText(QString::fromRawData(text.constData(), length), edit_.BaseFormat());
+    edit_.InsertText(cursor, QStringView(text).first(length), edit_.BaseFormat());
     cursor.endEditBlock();
 }
 
@@ -269,6 +269,27 @@ void TRichEdit::ReleaseLayout(bool showCursor)
     revealTimer_.start(0);
 }
 
+void TRichEdit::AnswerWhileHeld()
+{
+    // No timers: Qt's own layout still under way would go on, at no width.
+    if (layoutHolds_ > 0)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers);
+}
+
+void TRichEdit::InsertText(QTextCursor& cursor, QStringView text, const QTextCharFormat& format)
+{
+    while (layoutHolds_ > 0 && text.size() > LongestLaidOutAtOnce) {
+        qsizetype length = LongestLaidOutAtOnce;
+        // Never between CR and LF, which would make two breaks, nor inside a surrogate pair.
+        if ((text[length - 1] == u'\r' && text[length] == u'\n') || text[length - 1].isHighSurrogate())
+            ++length;
+        cursor.insertText(QString::fromRawData(text.data(), length), format);
+        text = text.sliced(length);
+        AnswerWhileHeld();
+    }
+    cursor.insertText(QString::fromRawData(text.data(), text.size()), format);
+}
+
 void TRichEdit::RevealStep()
 {
     QTextDocument* doc = document();
@@ -368,6 +389,7 @@ void TRichEdit::Clear()
     cursor.setCharFormat(BaseFormat());
     cursor.endEditBlock();
     setCurrentCharFormat(BaseFormat());
+    AnswerWhileHeld();
 }
 
 void TRichEdit::CutToClipboard() { cut(); }
@@ -390,10 +412,15 @@ void TRichEdit::PasteFromClipboard()
         StopRevealing();  // editable again, for Qt's paste
     if (rich) {
         paste();
+    } else if (large) {
+        // The editor's own cursor moves on with the text, as with insertPlainText.
+        QTextCursor cursor = textCursor();
+        cursor.beginEditBlock();  // one undo step
+        InsertText(cursor, text, cursor.charFormat());
+        cursor.endEditBlock();
     } else {
         insertPlainText(text);
-        if (!large)
-            ensureCursorVisible();
+        ensureCursorVisible();
     }
     if (large)
         ReleaseLayout(true);

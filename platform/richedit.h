@@ -97,8 +97,13 @@ public:
     // A release without a hold does nothing.
     void HoldLayout();
     void ReleaseLayout(bool showCursor);
+    // Inserts text at the cursor as QTextCursor::insertText does. While the layout is held, a
+    // text longer than a step goes in step by step, and the window answers between them; the
+    // user's keys and clicks wait until the whole text is in.
+    void InsertText(QTextCursor& cursor, QStringView text, const QTextCharFormat& format);
 
-    // Inserted text longer than this is laid out in steps; also the size of a step.
+    // Inserted text longer than this is laid out in steps; also the size of a step, and of
+    // the pieces a long text is inserted in.
     static constexpr int LongestLaidOutAtOnce = 100000;
 
 protected:
@@ -107,6 +112,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // While the layout is held, the window repaints and answers, but takes no keys or clicks.
+    void AnswerWhileHeld();
     void RevealStep();
     void StopRevealing();
     void CheckWrapping(int position, int removed, int added);

@@ -6,6 +6,9 @@
 
 namespace zimbrots {
 
+// The code page's character set number, as fonts and RTF's \fcharset name it.
+inline constexpr int Windows1257Charset = 186;
+
 // Code point of each byte; 0 marks the bytes the code page leaves undefined (byte 0 is U+0000).
 inline constexpr std::array<char16_t, 256> Windows1257ToUnicode{
     0x0000, 0x0001, 0x0002, 0x0003, 0x0004, 0x0005, 0x0006, 0x0007,

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace zimbrots;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const char16_t* const families[] = {u"Courier New", u"Liberation Serif", u"Verdana", u"DejaVu Sans Mono"};

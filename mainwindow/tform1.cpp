@@ -2,6 +2,7 @@
 
 #include "about/tabout.h"
 #include "platform/application.h"
+#include "platform/dialogs.h"
 #include "conversion/convert.h"
 
 #include <QApplication>

@@ -36,14 +36,6 @@ public:
     }
 };
 
-// A message box belongs to the window the user works in, or else to the main window: without
-// an owner a compositor may put it anywhere.
-QWidget* MessageOwner()
-{
-    if (QWidget* active = QApplication::activeWindow())
-        return active;
-    return Application ? Application->MainForm() : nullptr;
-}
 
 void SubstituteWindowsFonts()
 {
@@ -112,8 +104,8 @@ int TApplication::Run()
 {
     if (!mainForm_)
         return 0;
-    // Qt ends the loop when the last primary window closes: the main window, since the About
-    // window is a tool window and never open while the main one can be closed.
+    // Qt ends the loop when the last primary window closes: the main window, since any other
+    // is a tool window and never open while the main one can be closed.
     mainForm_->show();
     return QApplication::exec();
 }
@@ -142,18 +134,17 @@ void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from)
                      Application ? qPrintable(Application->Identity().name) : program_invocation_short_name, shown.what());
 }
 
+QWidget* TApplication::MessageOwner() const
+{
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    return mainForm_;
+}
+
 void TApplication::ShowException(const Exception& exception)
 {
     QMessageBox box(QMessageBox::Critical, Title(), exception.Message(), QMessageBox::Ok, MessageOwner());
     box.exec();
-}
-
-int MessageDlgYesNo(const QString& message)
-{
-    QMessageBox box(QMessageBox::Question, Application ? Application->Title() : QString(), message,
-                    QMessageBox::Yes | QMessageBox::No, MessageOwner());
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes ? mrYes : mrNo;
 }
 
 void Halt(int status) { std::exit(status); }

@@ -51,6 +51,9 @@ public:
     void ShowException(const Exception& exception);
 
     TForm* MainForm() const { return mainForm_; }
+    // A message box belongs to the window the user works in, or else to the main window:
+    // without an owner a compositor may put it anywhere.
+    QWidget* MessageOwner() const;
     const ProgramIdentity& Identity() const { return identity_; }
     QString Title() const { return identity_.title; }
 
@@ -82,9 +85,6 @@ void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from = Escaped
 // Loads the translation "<name>_<language>.qm" in the directory for the default locale's
 // language; false where there is none (the words stay English).
 bool LoadTranslation(QTranslator& translator, const QString& name, const QString& directory);
-
-// Asks a question in a message box; returns mrYes or mrNo.
-int MessageDlgYesNo(const QString& message);
 
 // Ends the process at once with the status, through the runtime's exit.
 [[noreturn]] void Halt(int status);

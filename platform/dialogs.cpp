@@ -1,5 +1,8 @@
 #include "platform/dialogs.h"
 
+#include "platform/application.h"
+#include "platform/forms.h"
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -7,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMessageBox>
 
 TSaveDialog::TSaveDialog(QWidget* parent) : QWidget(parent)
 {
@@ -107,4 +111,12 @@ bool TFontDialog::Execute()
     font_.font = dialog.selectedFont();
     font_.color = color->currentData().value<QColor>();
     return true;
+}
+
+int MessageDlgYesNo(const QString& message)
+{
+    QMessageBox box(QMessageBox::Question, Application ? Application->Title() : QString(), message,
+                    QMessageBox::Yes | QMessageBox::No, Application ? Application->MessageOwner() : nullptr);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? mrYes : mrNo;
 }

@@ -1,5 +1,5 @@
-// The save and font dialogs. They sit in a window's layout as hidden components that carry
-// their settings, and open Qt's own dialogs when executed.
+// The save and font dialogs, and the question box. The dialogs sit in a window's layout as
+// hidden components that carry their settings, and open Qt's own dialogs when executed.
 #pragma once
 
 #include "platform/font.h"
@@ -70,3 +70,6 @@ struct NamedColor {
     QRgb rgb;
 };
 const std::vector<NamedColor>& FontDialogColors();
+
+// Asks a question in a message box; returns mrYes or mrNo.
+int MessageDlgYesNo(const QString& message);

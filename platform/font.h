@@ -2,10 +2,12 @@
 // character set and pitch.
 #pragma once
 
+#include "codepage/windows1257.h"
+
 #include <QColor>
 #include <QFont>
 
-enum TFontCharset { ANSI_CHARSET = 0, DEFAULT_CHARSET = 1, BALTIC_CHARSET = 186 };
+enum TFontCharset { ANSI_CHARSET = 0, DEFAULT_CHARSET = 1, BALTIC_CHARSET = zimbrots::Windows1257Charset };
 enum TFontPitch { fpDefault = 0, fpVariable = 1, fpFixed = 2 };
 
 struct TFont {
@@ -19,3 +21,4 @@ struct TFont {
 
 // Pitch names as layouts write them.
 TFontPitch PitchFromName(const QString& name);
+QString PitchName(TFontPitch pitch);

@@ -20,15 +20,6 @@
 #include <cerrno>
 #include <cstring>
 
-TFontPitch PitchFromName(const QString& name)
-{
-    if (name == QLatin1String("fpFixed"))
-        return fpFixed;
-    if (name == QLatin1String("fpVariable"))
-        return fpVariable;
-    return fpDefault;
-}
-
 namespace {
 
 // Where a line may break: white space, but not the no-break spaces.
@@ -70,9 +61,9 @@ QTextCharFormat FormatOf(const TFont& font)
     return format;
 }
 
-RtfCharFormat RtfFormatOf(const QTextCharFormat& format, const TFont& base)
+zimbrots::RtfCharFormat RtfFormatOf(const QTextCharFormat& format, const TFont& base)
 {
-    RtfCharFormat rtf;
+    zimbrots::RtfCharFormat rtf;
     const QStringList families = format.fontFamilies().toStringList();
     rtf.family = (families.isEmpty() ? base.font.family() : families.first()).toStdU16String();
     rtf.charset = format.hasProperty(CharsetProperty) ? format.intProperty(CharsetProperty) : base.charset;
@@ -167,16 +158,16 @@ void TRichEditLines::EndUpdate()
 void TRichEditLines::SaveToFile(const QString& name) const
 {
     const TFont base = edit_.Font();
-    std::vector<RtfParagraph> paragraphs;
+    std::vector<zimbrots::RtfParagraph> paragraphs;
     for (QTextBlock block = edit_.document()->begin(); block.isValid(); block = block.next()) {
-        RtfParagraph& paragraph = paragraphs.emplace_back();
+        zimbrots::RtfParagraph& paragraph = paragraphs.emplace_back();
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (fragment.isValid())
                 paragraph.push_back({fragment.text().toStdU16String(), RtfFormatOf(fragment.charFormat(), base)});
         }
     }
-    const std::string rtf = WriteRtf(paragraphs);
+    const std::string rtf = zimbrots::WriteRtf(paragraphs);
 
     // Written whole, then moved over the old file: a failure leaves any earlier file as it was.
     QSaveFile file(name);
@@ -446,7 +437,7 @@ QTextCharFormat TRichEdit::BaseFormat() const { return FormatOf(Font()); }
 void TRichEdit::SetFontCharset(int charset) { charset_ = charset; }
 QString TRichEdit::FontPitchName() const
 {
-    return pitch_ == fpFixed ? QStringLiteral("fpFixed") : pitch_ == fpVariable ? QStringLiteral("fpVariable") : QStringLiteral("fpDefault");
+    return PitchName(pitch_);
 }
 void TRichEdit::SetFontPitchName(const QString& name) { pitch_ = PitchFromName(name); }
 void TRichEdit::SetFontColor(const QColor& color)

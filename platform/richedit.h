@@ -143,5 +143,6 @@ private:
     QColor color_;  // invalid: the system's window text colour
 };
 
-// Character-set and pitch of text live in the editor's formats under these properties.
+// The character set of text lives in the editor's formats under this property; its pitch
+// under Qt's FontFixedPitch.
 inline constexpr int CharsetProperty = 0x100000 + 1;

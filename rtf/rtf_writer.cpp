@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace zimbrots {
+
 namespace {
 
 struct FontKey {
@@ -75,7 +77,7 @@ std::string WriteRtf(const std::vector<RtfParagraph>& paragraphs)
         }
     }
     if (fonts.empty())
-        fonts.push_back({u"Courier New", 186, true});
+        fonts.push_back({u"Courier New", Windows1257Charset, true});
 
     std::string out = "{\\rtf1\\ansi\\ansicpg1257\\deff0\\uc1\n{\\fonttbl";
     for (std::size_t i = 0; i < fonts.size(); ++i) {
@@ -116,7 +118,7 @@ std::string WriteRtf(const std::vector<RtfParagraph>& paragraphs)
                 AppendNumber(out, IndexOf(colors, f.rgb) + 1);
             }
             out += ' ';
-            AppendText(out, run.text, f.charset == 186);
+            AppendText(out, run.text, f.charset == Windows1257Charset);
             out += '}';
         }
         // The last paragraph has no \par: a reader would make an empty one after it.
@@ -126,3 +128,5 @@ std::string WriteRtf(const std::vector<RtfParagraph>& paragraphs)
     out += "}\n";
     return out;
 }
+
+}  // namespace zimbrots

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+namespace zimbrots {
+
 struct RtfCharFormat {
     std::u16string family;
-    int charset = 1;          // \fcharset: 0 ANSI, 1 default, 186 Baltic, ...
+    int charset = 1;          // \fcharset: 0 ANSI, 1 default, Windows1257Charset, ...
     bool fixedPitch = false;
     int halfPoints = 20;      // \fs
     bool bold = false;
@@ -30,3 +32,5 @@ using RtfParagraph = std::vector<RtfRun>;
 // The whole document: paragraphs in order, each a list of runs (an empty list is an empty
 // paragraph). Text written under a Baltic font uses the code page's bytes, anything else \uN.
 std::string WriteRtf(const std::vector<RtfParagraph>& paragraphs);
+
+}  // namespace zimbrots

@@ -98,12 +98,12 @@ protected:
         clock.restart();
         QFile file(name + ".rtf");
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "nothing was saved";
-        const RtfDocument doc = ReadRtf(file.readAll().toStdString());
+        const zimbrots::RtfDocument doc = zimbrots::ReadRtf(file.readAll().toStdString());
         std::u16string read;
         for (std::size_t i = 0; i < doc.paragraphs.size(); ++i) {
             if (i > 0)
                 read += u'\n';
-            for (const RtfRun& run : doc.paragraphs[i])
+            for (const zimbrots::RtfRun& run : doc.paragraphs[i])
                 read += run.text;
         }
         EXPECT_TRUE(read == expected.toStdU16String()) << "the saved file differs";

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace zimbrots {
+
 struct RtfDocument {
     std::vector<RtfParagraph> paragraphs;
 };
@@ -166,3 +168,5 @@ inline RtfDocument ReadRtf(const std::string& rtf)
         throw std::runtime_error("unbalanced {");
     return doc;
 }
+
+}  // namespace zimbrots

@@ -5,6 +5,8 @@
 
 #include <random>
 
+using namespace zimbrots;
+
 namespace {
 
 RtfCharFormat Baltic()

@@ -483,7 +483,7 @@ TEST_F(SaveTest, NameRulesAndTheWrittenFile)
     EXPECT_TRUE(QFile::exists(Path("test.rtf")));
     EXPECT_EQ(TForm1Inspector::SaveName(*form_), Path("test"));
     EXPECT_FALSE(edit_->Modified());
-    const RtfDocument doc = ReadRtf(ReadAll(Path("test.rtf")).toStdString());
+    const zimbrots::RtfDocument doc = zimbrots::ReadRtf(ReadAll(Path("test.rtf")).toStdString());
     ASSERT_EQ(doc.paragraphs.size(), 1u);
     ASSERT_EQ(doc.paragraphs[0].size(), 1u);
     EXPECT_EQ(QString::fromStdU16String(doc.paragraphs[0][0].text), "Hello ābols 😀 {\\rtf}");

@@ -1,4 +1,5 @@
 #include "mainwindow/tform1.h"
+#include "ui_tform1.h"
 
 #include "about/tabout.h"
 #include "platform/application.h"
@@ -22,7 +23,7 @@ struct BusyCursor {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* owner) : TForm(owner) { setupUi(this); }
+TForm1::TForm1(QWidget* owner) : TForm(owner), ui(std::make_unique<Ui::TForm1>()) { ui->setupUi(this); }
 
 TForm1::~TForm1() = default;
 
@@ -35,13 +36,13 @@ QString WithRtfExtension(const QString& name)
 
 void TForm1::Exit1Click() { Halt(1); }
 
-void TForm1::BitBtn3Click() { Dispatch([this] { RichEdit1->Clear(); }); }
+void TForm1::BitBtn3Click() { Dispatch([this] { ui->RichEdit1->Clear(); }); }
 
 void TForm1::BitBtn1Click()
 {
     Dispatch([this] {
         BusyCursor busy;
-        TRichEditLines* lines = RichEdit1->Lines();
+        TRichEditLines* lines = ui->RichEdit1->Lines();
         lines->BeginUpdate();  // one step of undo brings the text and its fonts back
         struct EndUpdate {
             TRichEditLines* lines;
@@ -59,42 +60,42 @@ void TForm1::Help1Click() { Dispatch([] { about->ShowModal(); }); }
 
 // The layout keeps Save disabled and nothing enables it, so this never runs; it stays because the
 // layout binds the item to it by name, and presets the name as the item always has.
-void TForm1::Save1Click() { Dispatch([this] { SaveDialog1->SetFileName(QStringLiteral("kaka")); }); }
+void TForm1::Save1Click() { Dispatch([this] { ui->SaveDialog1->SetFileName(QStringLiteral("kaka")); }); }
 
 void TForm1::SaveAs1Click()
 {
     Dispatch([this] {
-        SaveDialog1->SetFileName(QStringLiteral("kaka"));
-        if (!SaveDialog1->Execute())
+        ui->SaveDialog1->SetFileName(QStringLiteral("kaka"));
+        if (!ui->SaveDialog1->Execute())
             return;
-        SaveName = SaveDialog1->FileName();
+        SaveName = ui->SaveDialog1->FileName();
         const QString target = WithRtfExtension(SaveName);
         if (QFileInfo::exists(target) &&
             MessageDlgYesNo(tr("\"%1\" already exists. Do you want to replace it?")
                                 .arg(QFileInfo(target).fileName())) != mrYes)
             return;
-        RichEdit1->Lines()->SaveToFile(target);
-        RichEdit1->SetModified(false);
+        ui->RichEdit1->Lines()->SaveToFile(target);
+        ui->RichEdit1->SetModified(false);
     });
 }
 
 void TForm1::Font1Click()
 {
     Dispatch([this] {
-        FontDialog1->SetFont(RichEdit1->Font());
-        if (!FontDialog1->Execute())
+        ui->FontDialog1->SetFont(ui->RichEdit1->Font());
+        if (!ui->FontDialog1->Execute())
             return;
-        RichEdit1->SelAttributes()->Assign(FontDialog1->Font());
+        ui->RichEdit1->SelAttributes()->Assign(ui->FontDialog1->Font());
     });
 }
 
-void TForm1::Cut1Click() { Dispatch([this] { RichEdit1->CutToClipboard(); }); }
-void TForm1::Copy1Click() { Dispatch([this] { RichEdit1->CopyToClipboard(); }); }
+void TForm1::Cut1Click() { Dispatch([this] { ui->RichEdit1->CutToClipboard(); }); }
+void TForm1::Copy1Click() { Dispatch([this] { ui->RichEdit1->CopyToClipboard(); }); }
 void TForm1::Paste1Click()
 {
     Dispatch([this] {
         BusyCursor busy;
-        RichEdit1->PasteFromClipboard();
+        ui->RichEdit1->PasteFromClipboard();
     });
 }
-void TForm1::SelectAll1Click() { Dispatch([this] { RichEdit1->SelectAll(); }); }
+void TForm1::SelectAll1Click() { Dispatch([this] { ui->RichEdit1->SelectAll(); }); }

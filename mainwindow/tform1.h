@@ -2,16 +2,16 @@
 #pragma once
 
 #include "platform/forms.h"
-// moc need not read the generated layout, and must not: whether uic has written it yet when moc
-// runs beside it would change what moc writes, and so the program's bytes.
-#ifndef Q_MOC_RUN
-#include "mainwindow/ui_tform1.h"
-#endif
 
 #include <QString>
+#include <memory>
 #include <string>
 
-class TForm1 : public TForm, private Ui::TForm1 {
+namespace Ui {
+class TForm1;
+}
+
+class TForm1 : public TForm {
     Q_OBJECT
 
 public:
@@ -33,6 +33,8 @@ public slots:
 
 private:
     friend struct TForm1Inspector;  // lets the tests read the two strings
+
+    std::unique_ptr<Ui::TForm1> ui;  // the layout's widgets, by the layout's names
 
     std::u16string WorkText;  // the text being converted
     QString SaveName;         // the last name chosen in the save dialog, before ".rtf"

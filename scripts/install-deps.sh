@@ -3,21 +3,28 @@
 # with "cross", building and testing the filter for other processors instead.
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-liberation fonts-dejavu-core
-                qt6-l10n-tools qt6-translations-l10n gettext)
-test_packages=(clang libclang-rt-dev python3-xlib debootstrap libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick
-               desktop-file-utils appstream libreoffice-writer-nogui perl file lintian qemu-user
-               qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus locales)
-
+# What builds and tests the package is listed once, in debian/control's Build-Depends; the
+# compiler is Debian's build-essential, which that list takes for granted.
+mapfile -t build_packages < <(
+  awk '/^Build-Depends:/ { on = 1; sub(/^Build-Depends:/, ""); print; next } on && /^[ \t]/ { print; next } { on = 0 }' \
+      debian/control |
+    tr ',' '\n' | sed -E 's/\|.*//; s/\([^)]*\)//g; s/<[^>]*>//g; s/\[[^]]*\]//g; s/[[:space:]]//g' |
+    grep -v -e '^$' -e '^debhelper-compat$')
+build_packages+=(g++)
+# What the desktop, sanitizer, fuzz, benchmark and release checks add.
+test_packages=(clang libclang-rt-dev python3-xlib debootstrap libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip
+               x11-utils x11-xserver-utils imagemagick desktop-file-utils appstream libreoffice-writer-nogui perl file
+               lintian qemu-user qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus)
 # The check on Debian's other processors: cross compilers and the emulator.
-cross_packages=(cmake ninja-build g++ libgtest-dev qemu-user g++-aarch64-linux-gnu g++-arm-linux-gnueabihf
-                g++-i686-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu)
+cross_packages=(qemu-user g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-i686-linux-gnu g++-powerpc64le-linux-gnu
+                g++-s390x-linux-gnu)
 
 case "${1:-}" in
   "") packages=("${build_packages[@]}") ;;
   test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
-  cross) packages=("${cross_packages[@]}") ;;
+  cross) packages=("${build_packages[@]}" "${cross_packages[@]}") ;;
   *) echo "usage: install-deps.sh [test|cross]" >&2; exit 2 ;;
 esac
 

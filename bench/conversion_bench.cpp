@@ -1,6 +1,6 @@
 // Conversion speed against memcpy of the same input, measured in one run.
 #include "conversion/convert.h"
-#include "conversion/vector_passes.h"
+#include "conversion/conversion_path.h"
 
 #include <benchmark/benchmark.h>
 

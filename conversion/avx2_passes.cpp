@@ -24,7 +24,9 @@ namespace zimbrots::vector_detail {
 
 namespace {
 
-#define ZIMBROTS_AVX2 __attribute__((target("avx2")))
+// What these passes are compiled for, and so what the processor must have to take them.
+#define ZIMBROTS_AVX2_FEATURES "avx2"
+#define ZIMBROTS_AVX2 __attribute__((target(ZIMBROTS_AVX2_FEATURES)))
 
 // Codes: 0 for a byte that stands for itself, row + 1 for a letter, SecondHalfCode for the
 // second byte of a UTF-8 letter already written. Tables by code have 32 entries.
@@ -62,10 +64,10 @@ constexpr auto CodeOfPair = [] {
 // Length, and first to sixth replacement byte, by code.
 constexpr auto ByCode = [] {
     std::array<std::array<std::uint8_t, 32>, 7> tables{};
-    tables[0][0] = 1;
+    for (std::size_t r = 0; r <= HackerTable.size(); ++r)
+        tables[0][CodeOfRow(std::uint8_t(r))] = LengthOfRow[r];
     for (std::size_t r = 0; r < HackerTable.size(); ++r) {
         const std::string_view replacement = HackerTable[r].replacement;
-        tables[0][r + 1] = std::uint8_t(replacement.size());
         for (std::size_t k = 0; k < replacement.size(); ++k)
             tables[1 + k][r + 1] = std::uint8_t(replacement[k]);
     }
@@ -448,7 +450,8 @@ ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size,
 
 }  // namespace
 
-const VectorPasses Avx2Passes{Windows1257Forward, Windows1257Backward, Windows1257Size, Utf8Forward};
+const VectorPasses Avx2Passes{ZIMBROTS_AVX2_FEATURES, Windows1257Forward, Windows1257Backward, Windows1257Size,
+                              Utf8Forward};
 
 }  // namespace zimbrots::vector_detail
 

@@ -14,6 +14,7 @@
 
 #include "rows.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstdint>
@@ -28,9 +29,7 @@ constexpr std::uint8_t SecondHalf = NoRow + 1;  // adds nothing: the letter was 
 // Replacement length by class, for the size of a whole text.
 constexpr std::array<std::uint8_t, 64> LengthOfClass = [] {
     std::array<std::uint8_t, 64> lengths{};
-    for (std::size_t r = 0; r < HackerTable.size(); ++r)
-        lengths[r] = std::uint8_t(HackerTable[r].replacement.size());
-    lengths[NoRow] = 1;
+    std::copy(LengthOfRow.begin(), LengthOfRow.end(), lengths.begin());
     return lengths;  // SecondHalf: 0
 }();
 
@@ -105,7 +104,9 @@ constexpr std::uint64_t CellLanes()
 static_assert(CellOwners<6>().size() == 6 && CellOwners<4>().size() == 4);
 static_assert(CellStarts<4>() == 0x1111111111111111ull && CellLanes<6>() == (std::uint64_t(1) << 60) - 1);
 
-#define ZIMBROTS_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt")))
+// What these passes are compiled for, and so what the processor must have to take them.
+#define ZIMBROTS_AVX512_FEATURES "avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt"
+#define ZIMBROTS_AVX512 __attribute__((target(ZIMBROTS_AVX512_FEATURES)))
 
 // Byte k of the result is table[index[k] % 64]. (The masked form: GCC 12 warns that the
 // plain one reads an undefined register.)
@@ -327,7 +328,8 @@ ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t siz
 
 }  // namespace
 
-const VectorPasses Avx512Passes{Windows1257Forward, Windows1257Backward, Windows1257Size, Utf8Forward};
+const VectorPasses Avx512Passes{ZIMBROTS_AVX512_FEATURES, Windows1257Forward, Windows1257Backward, Windows1257Size,
+                                Utf8Forward};
 
 }  // namespace zimbrots::vector_detail
 

@@ -54,7 +54,7 @@ inline constexpr std::array<Slot, 256> ByteSlots = [] {
         const int row = RowOfByte[byte];
         slots[byte] = row == NoRow ? Slot{std::uint64_t(byte) << ShiftOfByte(0), 1}
                                    : Slot{PackBytes(HackerTable[row].replacement),
-                                          std::uint8_t(HackerTable[row].replacement.size())};
+                                          LengthOfRow[row]};
     }
     return slots;
 }();

@@ -26,7 +26,7 @@ constexpr std::array<Slot, 256> RightAlignedSlots = [] {
 constexpr std::array<std::uint8_t, 256> ByteLengths = [] {
     std::array<std::uint8_t, 256> lengths{};
     for (int byte = 0; byte < 256; ++byte)
-        lengths[byte] = ByteSlots[byte].length;
+        lengths[byte] = LengthOfRow[RowOfByte[byte]];
     return lengths;
 }();
 
@@ -90,7 +90,8 @@ inline char* PutRow(char* out, int row) { return PutSlot(out, ByteSlots[HackerTa
 // vector_detail::Slack.
 char* ConvertWindows1257Block(const unsigned char* in, std::size_t size, char* out)
 {
-    for (std::size_t i = vector_detail::Passes().windows1257Forward(in, size, out); i < size; ++i)
+    const vector_detail::VectorPasses* passes = vector_detail::Passes();
+    for (std::size_t i = passes ? passes->windows1257Forward(in, size, out) : 0; i < size; ++i)
         out = PutSlot(out, ByteSlots[in[i]]);
     return out;
 }
@@ -100,12 +101,12 @@ char* ConvertWindows1257Block(const unsigned char* in, std::size_t size, char* o
 // vector_detail::Slack.
 char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, std::size_t& consumed, char* out)
 {
-    const bool vector = CurrentConversionPath() != ConversionPath::Scalar;
+    const vector_detail::VectorPasses* passes = vector_detail::Passes();
     std::size_t i = 0;
     std::size_t scalarUntil = 0;  // where the vector pass may take over again
     while (i < size) {
-        if (vector && i >= scalarUntil) {
-            i += vector_detail::Passes().utf8Forward(in + i, size - i, out);
+        if (passes && i >= scalarUntil) {
+            i += passes->utf8Forward(in + i, size - i, out);
             // It stopped at a mark or near the end: a few bytes for the scalar pass.
             scalarUntil = i + 16;
             if (i >= size)
@@ -202,7 +203,8 @@ void ConvertToHacker(std::string& text)
     const std::size_t size = text.size();
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t sums[4] = {0, 0, 0, 0};
-    std::size_t i = vector_detail::Passes().windows1257Size(bytes, size, sums[0]);
+    const vector_detail::VectorPasses* passes = vector_detail::Passes();
+    std::size_t i = passes ? passes->windows1257Size(bytes, size, sums[0]) : 0;
     // Four sums, so that the additions do not wait on each other.
     for (; i + 4 <= size; i += 4) {
         sums[0] += ByteLengths[bytes[i]];
@@ -222,7 +224,8 @@ void ConvertToHacker(std::string& text)
     // Truly in place, from the end backwards (see BackwardWriter).
     text.resize(resultSize);
     BackwardWriter vectorPart{text.data(), size, resultSize};
-    vector_detail::Passes().windows1257Backward(vectorPart);
+    if (passes)
+        passes->windows1257Backward(vectorPart);
     // A copy whose address never escapes, so that the stores below, which may alias anything,
     // do not make the compiler read its fields from memory again.
     BackwardWriter out = vectorPart;
@@ -303,7 +306,7 @@ std::u16string ConvertUtf16(std::u16string_view text)
             buffer[used++] = c;
         } else {
             std::memcpy(&buffer[used], Utf16Replacements[row].data(), MaxReplacementLength * sizeof(char16_t));
-            used += HackerTable[row].replacement.size();
+            used += LengthOfRow[row];
         }
     }
     out.append(buffer.data(), used);

@@ -1,5 +1,6 @@
 // Each character's row in the hacker table, derived once from the table for every pass: by
-// Windows-1257 byte, by code point, and by the two bytes of a UTF-8 letter.
+// Windows-1257 byte, by code point, and by the two bytes of a UTF-8 letter; and each row's
+// replacement length.
 #pragma once
 
 #include "codepage/windows1257.h"
@@ -42,11 +43,20 @@ inline constexpr std::array<std::uint8_t, 128> RowOfC4C5Pair = [] {
     return rows;
 }();
 
+// Each row's replacement length; a character with no row stands for itself, one long.
+inline constexpr std::array<std::uint8_t, HackerTable.size() + 1> LengthOfRow = [] {
+    std::array<std::uint8_t, HackerTable.size() + 1> lengths{};
+    for (std::size_t r = 0; r < HackerTable.size(); ++r)
+        lengths[r] = std::uint8_t(HackerTable[r].replacement.size());
+    lengths[NoRow] = 1;
+    return lengths;
+}();
+
 // ū and Ū, the one row whose replacement is longer than four bytes.
 inline constexpr std::uint8_t WideRow = RowOfByte[0xFB];
 static_assert([] {
     for (std::size_t r = 0; r < HackerTable.size(); ++r)
-        if (HackerTable[r].replacement.size() > (r == WideRow ? MaxReplacementLength : 4u))
+        if (LengthOfRow[r] > (r == WideRow ? MaxReplacementLength : 4u))
             return false;
     return true;
 }());

@@ -1,7 +1,7 @@
 #include "conversion/convert.h"
 #include "codepage/windows1257.h"
 #include "conversion/hacker_table.h"
-#include "conversion/vector_passes.h"
+#include "conversion/conversion_path.h"
 
 #include <gtest/gtest.h>
 

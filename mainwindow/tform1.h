@@ -32,8 +32,6 @@ public slots:
     void SelectAll1Click();
 
 private:
-    friend struct TForm1Inspector;  // lets the tests read the two strings
-
     std::unique_ptr<Ui::TForm1> ui;  // the layout's widgets, by the layout's names
 
     std::u16string WorkText;  // the text being converted

@@ -64,8 +64,8 @@ void TRichEdit::InsertText(QTextCursor& cursor, QStringView text, const QTextCha
 {
     while (layoutHolds_ > 0 && text.size() > LongestLaidOutAtOnce) {
         qsizetype length = LongestLaidOutAtOnce;
-        // Never between CR and LF, which would make two breaks, nor inside a surrogate pair.
-        if ((text[length - 1] == u'\r' && text[length] == u'\n') || text[length - 1].isHighSurrogate())
+        // Never between CR and LF, which would make two breaks.
+        if (text[length - 1] == u'\r' && text[length] == u'\n')
             ++length;
         cursor.insertText(QString::fromRawData(text.data(), length), format);
         text = text.sliced(length);

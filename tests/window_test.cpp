@@ -362,6 +362,18 @@ TEST_F(WindowTest, LongTextsAreLaidOutInStepsAndKeepTextUndoAndView)
     EXPECT_EQ(edit_->toHtml(), html) << "one undo step brings the text and its fonts back";
 }
 
+TEST_F(WindowTest, ALongTextGoesInByStepsWithItsBreaksWhole)
+{
+    const int step = TRichEdit::LongestLaidOutAtOnce;
+    const QString text = QString(step - 1, u'a') + "\r\n" + QString(step, u'b');  // CR ends a step
+    TRichEditLines* lines = edit_->Lines();
+    lines->SetText(QString(step + 1, u'x'));  // long enough for the update to be held
+    lines->BeginUpdate();
+    lines->SetText(text);
+    lines->EndUpdate();
+    EXPECT_EQ(edit_->document()->blockCount(), 2);
+}
+
 // --- Edit menu ------------------------------------------------------------------------------
 
 TEST_F(WindowTest, EditShortcutsGoThroughTheMenuToTheClipboard)

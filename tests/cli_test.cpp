@@ -1,4 +1,5 @@
-// Runs the built zimbrots-convert on files and pipes.
+// Runs the built zimbrots-convert on files and pipes, and its output file on its own.
+#include "cli/output_file.h"
 #include "conversion/convert.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <iostream>
 
@@ -58,6 +60,16 @@ protected:
                                     "' 2>'" + err.string() + "'";
         const int raw = std::system(("bash -c \"$(cat <<'ZIMBROTS_EOF'\n" + command + "\nZIMBROTS_EOF\n)\"").c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+    }
+
+    // The folder's entries, sorted.
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     fs::path dir_;
@@ -179,42 +191,66 @@ TEST_F(CliTest, ReadsTheLocalesEncoding)
 TEST_F(CliTest, OutputFileReplacesOnlyWhenAllIsConverted)
 {
     const fs::path file = Write("notes.txt", "Labdien\n");
-    fs::permissions(file, fs::perms(0640));
     const std::string in = "cd '" + dir_.string() + "' && ";
     RunResult r = Shell(in + "\"$CONVERT\" -o notes.txt notes.txt && \"$CONVERT\" -Veutf8 >/dev/null");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Slurp(file), "|_4bd|3|\\|\n") << "the output may name its input";
-    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
-    r = Shell(in + "umask 027; \"$CONVERT\" --output=new.txt notes.txt missing.txt");
+    r = Shell(in + "\"$CONVERT\" --output=new.txt notes.txt missing.txt");
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(fs::exists(dir_ / "new.txt")) << "a missing input leaves no output";
-    r = Shell(in + "umask 027; printf 'Sveiki' | \"$CONVERT\" -o new.txt && stat -c %a new.txt");
-    EXPECT_EQ(r.out, "640\n");
     // A signal ends the program while it waits for more input, once its new file is there.
     r = Shell(in + "mkfifo input && { \"$CONVERT\" -o notes.txt input & } && exec 3>input &&"
                    " for i in $(seq 200); do ls notes.txt.?????? >/dev/null 2>&1 && break; sleep 0.05; done;"
                    " kill -TERM $! && wait $!; echo $?");
     EXPECT_EQ(r.out, "143\n") << "it ended through SIGTERM";
     EXPECT_EQ(Slurp(file), "|_4bd|3|\\|\n") << "a signal leaves the file as it was";
-    std::vector<std::string> expected = {"input", "new.txt", "notes.txt", "stderr", "stdout"};
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"input", "notes.txt", "stderr", "stdout"})) << "no temporary file";
+}
+
+// The output file on its own: what it replaces, with which permissions, and what it leaves.
+TEST_F(CliTest, OutputFileKeepsTheModeAndTheLinkAndLeavesNothingBehind)
+{
+    const fs::path file = Write("notes.txt", "old");
+    fs::permissions(file, fs::perms(0600));
+    fs::create_symlink("notes.txt", dir_ / "link");
+    const mode_t mask = ::umask(027);
+    {
+        zimbrots::OutputFile out, fresh, dropped;
+        ASSERT_TRUE(out.Open((dir_ / "link").c_str()));
+        EXPECT_TRUE(out.Write("new"));
+        EXPECT_EQ(Slurp(file), "old") << "nothing is replaced before the commit";
+        EXPECT_TRUE(out.Commit());
+        ASSERT_TRUE(fresh.Open((dir_ / "fresh.txt").c_str()));
+        EXPECT_TRUE(fresh.Commit());
+        ASSERT_TRUE(dropped.Open(file.c_str()));
+        EXPECT_TRUE(dropped.Write("lost"));
+    }
+    ::umask(mask);
+    EXPECT_EQ(Slurp(file), "new") << "an output not committed leaves the file as it was";
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link")) << "the link is kept, its target replaced";
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600)) << "the old file's mode";
+    EXPECT_EQ(fs::status(dir_ / "fresh.txt").permissions(), fs::perms(0640)) << "the umask's mode";
+
+    std::vector<std::string> expected = {"fresh.txt", "link", "notes.txt"};
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(zimbrots::OutputFile().Open(dir_.c_str()));
+    std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(": Is a directory\n"), std::string::npos) << said;
     if (::geteuid() == 0) {
         std::cout << "not checked as root, whom permissions do not stop: output into a read-only folder\n";
     } else {
-        fs::create_directory(dir_ / "read-only");
+        fs::create_directory(dir_ / "read-only", dir_);
         fs::permissions(dir_ / "read-only", fs::perms(0555));
-        r = Shell(in + "\"$CONVERT\" -o read-only/out.txt notes.txt");
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find("cannot create a file in read-only: Permission denied"), std::string::npos) << r.err;
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(zimbrots::OutputFile().Open((dir_ / "read-only/out.txt").c_str()));
+        said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("cannot create a file in " + (dir_ / "read-only").string() + ": Permission denied"),
+                  std::string::npos) << said;
         fs::permissions(dir_ / "read-only", fs::perms(0755));
-        expected.insert(expected.begin() + 3, "read-only");
         EXPECT_TRUE(fs::is_empty(dir_ / "read-only"));
+        expected.push_back("read-only");
     }
-    // No temporary file is left behind.
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(dir_))
-        left.push_back(entry.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, expected);
+    EXPECT_EQ(Entries(), expected) << "no temporary file";
 }
 
 TEST_F(CliTest, SpeaksLatvianUnderALatvianLocale)

@@ -58,34 +58,58 @@ constexpr CpuFeature KnownFeatures[] = {
 };
 #undef ZIMBROTS_FEATURE
 
-// Whether the processor has every feature of the list; a name not known here counts as missing.
-bool HasAll(std::string_view features)
+const CpuFeature* FeatureNamed(std::string_view name)
 {
-    __builtin_cpu_init();
+    const auto known = std::find_if(std::begin(KnownFeatures), std::end(KnownFeatures),
+                                    [name](const CpuFeature& feature) { return feature.name == name; });
+    return known == std::end(KnownFeatures) ? nullptr : known;
+}
+#endif
+
+// Whether each name of a comma-separated list passes the test.
+template <typename Test>
+bool EveryFeature(std::string_view features, Test test)
+{
     while (!features.empty()) {
         const std::size_t comma = features.find(',');
-        const std::string_view name = features.substr(0, comma);
-        const auto known = std::find_if(std::begin(KnownFeatures), std::end(KnownFeatures),
-                                        [name](const CpuFeature& feature) { return feature.name == name; });
-        if (known == std::end(KnownFeatures) || !known->present())
+        if (!test(features.substr(0, comma)))
             return false;
         features.remove_prefix(comma == std::string_view::npos ? features.size() : comma + 1);
     }
     return true;
 }
+
+// Whether the processor has every feature of the list; a name not known here counts as missing.
+bool HasAll(std::string_view features)
+{
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return EveryFeature(features, [](std::string_view name) {
+        const CpuFeature* feature = FeatureNamed(name);
+        return feature && feature->present();
+    });
+#else
+    return features.empty();
 #endif
+}
 
 }  // namespace
+
+bool vector_detail::KnowsAllFeatures(std::string_view features)
+{
+#if defined(__x86_64__)
+    return EveryFeature(features, [](std::string_view name) { return FeatureNamed(name) != nullptr; });
+#else
+    return features.empty();
+#endif
+}
 
 bool ProcessorHas(ConversionPath path)
 {
     if (path == ConversionPath::Scalar)
         return true;
-#if defined(__x86_64__)
-    if (const vector_detail::VectorPasses* passes = vector_detail::PassesOf(path))
-        return HasAll(passes->features);
-#endif
-    return false;
+    const vector_detail::VectorPasses* passes = vector_detail::PassesOf(path);
+    return passes && HasAll(passes->features);
 }
 
 ConversionPath BestConversionPath()

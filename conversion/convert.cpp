@@ -306,7 +306,7 @@ std::u16string ConvertUtf16(std::u16string_view text)
             buffer[used++] = c;
         } else {
             std::memcpy(&buffer[used], Utf16Replacements[row].data(), MaxReplacementLength * sizeof(char16_t));
-            used += HackerTable[row].replacement.size();
+            used += LengthOfRow[row];
         }
     }
     out.append(buffer.data(), used);

@@ -7,6 +7,7 @@
 #include "conversion_path.h"
 
 #include <cstddef>
+#include <string_view>
 
 namespace zimbrots {
 
@@ -34,7 +35,6 @@ struct VectorPasses {
 };
 
 #if defined(__x86_64__)
-// The passes of each path that has them: the scalar path has none.
 extern const VectorPasses Avx2Passes, Avx512Passes;
 #endif
 
@@ -42,6 +42,9 @@ extern const VectorPasses Avx2Passes, Avx512Passes;
 const VectorPasses* PassesOf(ConversionPath path);
 // The passes of the current path: every entry point asks this.
 const VectorPasses* Passes();
+// Whether the choice of path knows how to ask the processor for every feature of the list; a
+// name it does not know counts as missing, which turns its path off.
+bool KnowsAllFeatures(std::string_view features);
 
 }  // namespace vector_detail
 

@@ -86,5 +86,4 @@ void ShowEscapedException(std::exception_ptr escaped, EscapedFrom from = Escaped
 // language; false where there is none (the words stay English).
 bool LoadTranslation(QTranslator& translator, const QString& name, const QString& directory);
 
-// Ends the process at once with the status, through the runtime's exit.
 [[noreturn]] void Halt(int status);

@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -52,12 +51,7 @@ TRichEdit::TRichEdit(QWidget* parent) : QTextEdit(parent), lines_(*this), selAtt
     // Before the document lays the change out, so that an overlong word is never wrapped at
     // word boundaries.
     connect(document(), &QTextDocument::contentsChange, this, &TRichEdit::CheckWrapping);
-    connect(&revealTimer_, &QTimer::timeout, this, &TRichEdit::RevealStep);
-    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { viewTaken_ = true; });
 }
-
-// The busy cursor is the application's: it goes with an editor closed before its layout ended.
-TRichEdit::~TRichEdit() { StopRevealing(); }
 
 void TRichEdit::Clear()
 {
@@ -70,7 +64,7 @@ void TRichEdit::Clear()
     cursor.setCharFormat(BaseFormat());
     cursor.endEditBlock();
     setCurrentCharFormat(BaseFormat());
-    AnswerWhileHeld();
+    heldLayout_.AnswerWhileHeld();
 }
 
 void TRichEdit::CutToClipboard() { cut(); }
@@ -86,25 +80,26 @@ void TRichEdit::PasteFromClipboard()
     const bool rich = source->hasHtml() || source->hasFormat(QStringLiteral("application/x-qrichtext")) ||
                       (!formats.isEmpty() && formats.first() == QLatin1String("text/markdown"));
     const QString text = rich ? QString() : source->text();
-    const bool large = rich ? source->html().size() > LongestLaidOutAtOnce : text.size() > LongestLaidOutAtOnce;
+    const qsizetype size = rich ? source->html().size() : text.size();
+    const bool large = size > THeldLayout::LongestLaidOutAtOnce;
     if (large)
-        HoldLayout();
+        heldLayout_.Hold();
     else
-        StopRevealing();  // editable again, for Qt's paste
+        heldLayout_.StopRevealing();  // editable again, for Qt's paste
     if (rich) {
         paste();
     } else if (large) {
         // The editor's own cursor moves on with the text, as with insertPlainText.
         QTextCursor cursor = textCursor();
         cursor.beginEditBlock();  // one undo step
-        InsertText(cursor, text, cursor.charFormat());
+        heldLayout_.InsertText(cursor, text, cursor.charFormat());
         cursor.endEditBlock();
     } else {
         insertPlainText(text);
         ensureCursorVisible();
     }
     if (large)
-        ReleaseLayout(true);
+        heldLayout_.Release(true);
 }
 void TRichEdit::SelectAll() { selectAll(); }
 
@@ -149,6 +144,12 @@ void TRichEdit::changeEvent(QEvent* event)
         setFont(Unshaped(font()));  // back here once more, and on to the document
     else
         QTextEdit::changeEvent(event);
+}
+
+void TRichEdit::keyPressEvent(QKeyEvent* event)
+{
+    if (!heldLayout_.Replay(event))
+        QTextEdit::keyPressEvent(event);
 }
 
 bool TRichEdit::event(QEvent* event)

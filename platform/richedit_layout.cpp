@@ -1,5 +1,5 @@
 // A long edit held from Qt's layout, and laid out in steps between events afterwards.
-#include "platform/richedit.h"
+#include "platform/richedit_layout.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -8,27 +8,35 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextEdit>
 
-void TRichEdit::HoldLayout()
+THeldLayout::THeldLayout(QTextEdit& edit) : edit_(edit)
 {
-    if (layoutHolds_++ > 0)
+    QObject::connect(&revealTimer_, &QTimer::timeout, [this] { RevealStep(); });
+    QObject::connect(edit.verticalScrollBar(), &QAbstractSlider::actionTriggered, &revealTimer_,
+                     [this] { viewTaken_ = true; });
+}
+
+void THeldLayout::Hold()
+{
+    if (holds_++ > 0)
         return;
     // A scroll position still on its way back stays the one to return to.
     if (!busy_ || showCursor_ || viewTaken_)
-        heldScroll_ = verticalScrollBar()->value();
+        heldScroll_ = edit_.verticalScrollBar()->value();
     // A layout still under way gives way to this edit, which keeps its read-only editor: an
     // editable one would draw its cursor, laying out everything above it at once.
     revealTimer_.stop();
-    heldPage_ = document()->pageSize();
-    document()->setPageSize(QSizeF(0, 0));  // Qt lays nothing out on an empty page
+    heldPage_ = edit_.document()->pageSize();
+    edit_.document()->setPageSize(QSizeF(0, 0));  // Qt lays nothing out on an empty page
 }
 
-void TRichEdit::ReleaseLayout(bool showCursor)
+void THeldLayout::Release(bool showCursor)
 {
-    if (layoutHolds_ == 0 || --layoutHolds_ > 0)
+    if (holds_ == 0 || --holds_ > 0)
         return;
     if (!replaying_) {
-        const int step = document()->availableUndoSteps();
+        const int step = edit_.document()->availableUndoSteps();
         longSteps_.removeIf([step](int later) { return later >= step; });
         longSteps_.append(step);
     }
@@ -36,16 +44,16 @@ void TRichEdit::ReleaseLayout(bool showCursor)
     // the view starts at the top, and the blinking cursor is hidden, as in a read-only editor.
     // The cursor left at the end of a replaced text goes to its start, as after loading.
     if (!showCursor)
-        moveCursor(QTextCursor::Start);
-    verticalScrollBar()->setValue(0);
+        edit_.moveCursor(QTextCursor::Start);
+    edit_.verticalScrollBar()->setValue(0);
     if (!busy_) {
         busy_ = true;
-        heldReadOnly_ = isReadOnly();
-        setReadOnly(true);
+        heldReadOnly_ = edit_.isReadOnly();
+        edit_.setReadOnly(true);
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
     // A new page size makes Qt lay the whole document out again, in steps between events.
-    document()->setPageSize(heldPage_);
+    edit_.document()->setPageSize(heldPage_);
     showCursor_ = showCursor;
     viewTaken_ = false;
     laidOut_ = 0;
@@ -53,16 +61,16 @@ void TRichEdit::ReleaseLayout(bool showCursor)
     revealTimer_.start(0);
 }
 
-void TRichEdit::AnswerWhileHeld()
+void THeldLayout::AnswerWhileHeld()
 {
     // No timers: Qt's own layout still under way would go on, at no width.
-    if (layoutHolds_ > 0)
+    if (holds_ > 0)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers);
 }
 
-void TRichEdit::InsertText(QTextCursor& cursor, QStringView text, const QTextCharFormat& format)
+void THeldLayout::InsertText(QTextCursor& cursor, QStringView text, const QTextCharFormat& format)
 {
-    while (layoutHolds_ > 0 && text.size() > LongestLaidOutAtOnce) {
+    while (holds_ > 0 && text.size() > LongestLaidOutAtOnce) {
         qsizetype length = LongestLaidOutAtOnce;
         // Never between CR and LF, which would make two breaks.
         if (text[length - 1] == u'\r' && text[length] == u'\n')
@@ -74,11 +82,11 @@ void TRichEdit::InsertText(QTextCursor& cursor, QStringView text, const QTextCha
     cursor.insertText(QString::fromRawData(text.data(), text.size()), format);
 }
 
-void TRichEdit::RevealStep()
+void THeldLayout::RevealStep()
 {
-    QTextDocument* doc = document();
-    const int cursor = textCursor().position();
-    const int scrolledTo = showCursor_ || viewTaken_ ? 0 : heldScroll_ + viewport()->height();
+    QTextDocument* doc = edit_.document();
+    const int cursor = edit_.textCursor().position();
+    const int scrolledTo = showCursor_ || viewTaken_ ? 0 : heldScroll_ + edit_.viewport()->height();
     if (laidOut_ < cursor || (scrolledTo > 0 && laidOut_ < doc->characterCount() - 1)) {
         // Qt lays out whole blocks, up to the one asked for; small steps first, as Qt's own,
         // so that the first screen shows soon.
@@ -90,11 +98,11 @@ void TRichEdit::RevealStep()
     }
     // The scroll bar takes the layout's new size a turn of the event loop later.
     constexpr int Turns = 10;
-    QScrollBar* bar = verticalScrollBar();
+    QScrollBar* bar = edit_.verticalScrollBar();
     if (!viewTaken_ && showCursor_) {
-        ensureCursorVisible();
-        const QRect shown = cursorRect();
-        if ((shown.top() < 0 || shown.bottom() > viewport()->height()) && ++settling_ < Turns)
+        edit_.ensureCursorVisible();
+        const QRect shown = edit_.cursorRect();
+        if ((shown.top() < 0 || shown.bottom() > edit_.viewport()->height()) && ++settling_ < Turns)
             return;
     } else if (!viewTaken_) {
         if (bar->maximum() < heldScroll_ && ++settling_ < Turns)
@@ -104,32 +112,31 @@ void TRichEdit::RevealStep()
     StopRevealing();
 }
 
-void TRichEdit::StopRevealing()
+void THeldLayout::StopRevealing()
 {
     revealTimer_.stop();
     if (!busy_)
         return;
     busy_ = false;
-    setReadOnly(heldReadOnly_);
+    edit_.setReadOnly(heldReadOnly_);
     QApplication::restoreOverrideCursor();
 }
 
-void TRichEdit::keyPressEvent(QKeyEvent* event)
+bool THeldLayout::Replay(QKeyEvent* event)
 {
     const bool undo = event == QKeySequence::Undo;
     const bool redo = event == QKeySequence::Redo;
-    const int steps = document()->availableUndoSteps();
-    if (isReadOnly() || !((undo && longSteps_.contains(steps)) || (redo && longSteps_.contains(steps + 1)))) {
-        QTextEdit::keyPressEvent(event);
-        return;
-    }
+    const int steps = edit_.document()->availableUndoSteps();
+    if (edit_.isReadOnly() || !((undo && longSteps_.contains(steps)) || (redo && longSteps_.contains(steps + 1))))
+        return false;
     replaying_ = true;
-    HoldLayout();
+    Hold();
     if (undo)
-        this->undo();
+        edit_.undo();
     else
-        this->redo();
-    ReleaseLayout(true);
+        edit_.redo();
+    Release(true);
     replaying_ = false;
     event->accept();
+    return true;
 }

@@ -1,4 +1,6 @@
 // The editor's text seen as lines: read whole, replaced, added to, and updated as one step.
+#include "platform/richedit_lines.h"
+
 #include "platform/richedit.h"
 
 #include <QTextCursor>
@@ -41,7 +43,7 @@ void TRichEditLines::SetText(const QString& text)
     if (!edit_.document()->isEmpty())
         edit_.Clear();
     // Read in place: a converted text of megabytes is not copied on its way in.
-    edit_.InsertText(cursor, QStringView(text).first(length), edit_.BaseFormat());
+    edit_.HeldLayout().InsertText(cursor, QStringView(text).first(length), edit_.BaseFormat());
     cursor.endEditBlock();
 }
 
@@ -61,8 +63,8 @@ void TRichEditLines::BeginUpdate()
     if (updates_++ > 0)
         return;
     // What a long text becomes is laid out in steps; a short one at once, as any edit.
-    if (edit_.document()->characterCount() > TRichEdit::LongestLaidOutAtOnce)
-        edit_.HoldLayout();
+    if (edit_.document()->characterCount() > THeldLayout::LongestLaidOutAtOnce)
+        edit_.HeldLayout().Hold();
     edit_.textCursor().beginEditBlock();
 }
 
@@ -71,5 +73,5 @@ void TRichEditLines::EndUpdate()
     if (updates_ == 0 || --updates_ > 0)
         return;
     edit_.textCursor().endEditBlock();
-    edit_.ReleaseLayout(false);
+    edit_.HeldLayout().Release(false);
 }

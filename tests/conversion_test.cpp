@@ -2,6 +2,7 @@
 #include "codepage/windows1257.h"
 #include "conversion/hacker_table.h"
 #include "conversion/conversion_path.h"
+#include "conversion/vector_passes.h"
 
 #include <gtest/gtest.h>
 
@@ -289,6 +290,16 @@ TEST(ConvertUnicode, LongTextCrossesInternalBlocks)
     EXPECT_EQ(ConvertUtf8(text), expected);
     std::u16string wide(text.size(), u'ū');
     EXPECT_EQ(ConvertUtf16(wide).size(), wide.size() * 6);
+}
+
+// A feature name misspelt in a kernel's list would turn its path off without a word.
+TEST(ConversionPaths, EveryKernelNamesOnlyFeaturesTheChoiceKnows)
+{
+    for (const ConversionPath path : AllConversionPaths) {
+        if (const vector_detail::VectorPasses* passes = vector_detail::PassesOf(path)) {
+            EXPECT_TRUE(vector_detail::KnowsAllFeatures(passes->features)) << passes->features;
+        }
+    }
 }
 
 // Each vector path, forced in turn, gives the scalar pass's bytes: for every length up to 300

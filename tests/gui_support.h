@@ -1,5 +1,5 @@
-// Helpers for the offscreen window tests: the program's windows, and a user who answers the
-// modal windows that a call opens.
+// Helpers for the offscreen window tests: the program's windows, a user who answers the modal
+// windows that a call opens, and the fixture that drives the main window through its keys.
 #pragma once
 
 #include "about/tabout.h"
@@ -10,12 +10,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -108,6 +116,96 @@ inline ModalAnswer MessageBoxAnswer(QString& shown, QMessageBox::StandardButton 
         box->button(button)->click();
     };
 }
+
+// Answers the save dialog by typing a name, or cancels it with an empty name.
+inline ModalAnswer SaveDialogAnswer(const QString& name)
+{
+    return [name](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->findChild<QLineEdit*>("fileNameEdit")->text(), "kaka");
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"rtf (*.rtf)"});
+        if (name.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+}
+
+inline QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Sets the default locale while it lives: windows built meanwhile speak its language.
+struct DefaultLocale {
+    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(QLocale::system()); }
+};
+struct TestsLanguage {  // English: the tests run under C.UTF-8
+    static QLocale Locale() { return QLocale::system(); }
+};
+struct Latvian {
+    static QLocale Locale() { return QLocale(QLocale::Latvian, QLocale::Latvia); }
+};
+
+template <typename Language>
+class WindowTestIn : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(edit_, nullptr);
+        form_->show();
+        ASSERT_NO_FATAL_FAILURE(Reactivate());
+        QApplication::clipboard()->clear();
+    }
+    QAction* Action(const char* name) { return form_->findChild<QAction*>(name); }
+    TBitBtn* Button(const char* name) { return form_->findChild<TBitBtn*>(name); }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form_, Qt::Key(key), modifiers);
+    }
+    // Types as a keyboard would, Latvian letters included.
+    void Type(const QString& text)
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            // A character beyond the BMP arrives as one key with both halves.
+            const QString c = text.mid(i, text[i].isHighSurrogate() ? 2 : 1);
+            i += c.size() - 1;
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, c);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, c);
+            QApplication::sendEvent(edit_, &press);
+            QApplication::sendEvent(edit_, &release);
+        }
+    }
+    // After a modal window, the main window is made active again, as a window manager would.
+    // The focus itself, not QWindow::isActive(), which also holds while a window over it has it.
+    void Reactivate()
+    {
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == form_->windowHandle(); }));
+        edit_->setFocus();
+    }
+    QString Text() const { return edit_->toPlainText(); }
+
+    void SaveAs(const QString& name) { AnswerModal(SaveDialogAnswer(name), [this] { Action("SaveAs1")->trigger(); }); }
+
+    DefaultLocale locale_{Language::Locale()};
+    ProgramWindows windows_;
+    TForm1* form_ = windows_.form;
+    TRichEdit* edit_ = windows_.edit;
+};
+using WindowTest = WindowTestIn<TestsLanguage>;
 
 // Readable QStrings in test failures.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

@@ -10,8 +10,6 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -48,14 +46,8 @@ constexpr bool Sanitized =
     false;
 #endif
 
-class HugeText : public ::testing::Test {
+class HugeText : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        form_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
-    }
-
     // Pastes, converts and saves as a user would, checking the text at each step.
     // Fails when the memory above the idle window exceeds limit times the text's UTF-8 size.
     void PasteConvertSave(const QString& text, double limit)
@@ -86,12 +78,7 @@ protected:
         QTemporaryDir dir;
         const QString name = dir.filePath("huge");
         clock.restart();
-        AnswerModal([name](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            ASSERT_NE(dialog, nullptr);
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
-            QMetaObject::invokeMethod(dialog, "accept");
-        }, [this] { form_->SaveAs1Click(); });
+        AnswerModal(SaveDialogAnswer(name), [this] { form_->SaveAs1Click(); });
         const qint64 saved = clock.elapsed();
         const long peakKiB = StatusKiB("VmHWM");
 
@@ -129,10 +116,6 @@ protected:
             EXPECT_LT(added, limit) << "memory per byte of text has grown";
         }
     }
-
-    ProgramWindows windows_;
-    TForm1* form_ = windows_.form;
-    TRichEdit* edit_ = windows_.edit;
 };
 
 // Under the sanitizers an eighth of the size: still many steps of the held layout and far past

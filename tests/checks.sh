@@ -1,8 +1,9 @@
-# What the shell checks share. Source it, count each check with check (or passes and fails),
-# and end with checks_end, whose status is 0 when nothing failed. A command that a check runs
-# may put what it saw in $saw: the failure's line then says it.
+# What the shell checks share. Source it, count each check with check (or passes and fails,
+# and skip for what this machine lacks), and end with checks_end, whose status is 0 when
+# nothing failed. A command that a check runs may put what it saw in $saw: the failure's line
+# then says it.
 checks_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-passed=0 failed=0 saw=""
+passed=0 failed=0 skipped=0 saw=""
 checks_name=$(basename "$0" .sh | tr _ -)
 passes() { passed=$((passed + 1)); }
 fails() {  # fails DESCRIPTION
@@ -16,13 +17,24 @@ check() {  # check DESCRIPTION COMMAND...
 need() {  # need DESCRIPTION COMMAND...: a check the rest cannot do without; ends them when it fails
   check "$@" || { checks_end; exit 1; }
 }
+skip() {  # skip DESCRIPTION: checks this machine cannot make, and why
+  skipped=$((skipped + 1))
+  echo "SKIPPED: $1"
+}
 checks_end() {  # checks_end [NAME]: named after the script unless given
-  echo "${1:-$checks_name}: $passed passed, $failed failed"
+  local summary="$passed passed, $failed failed"
+  [ "$skipped" = 0 ] || summary+=", $skipped skipped"
+  echo "${1:-$checks_name}: $summary"
   [ "$failed" = 0 ]
 }
 
-# Runs COMMAND every tenth of a second until it succeeds; after SECONDS it fails, saying how
-# long it waited beside what COMMAND saw last.
+# The program's title, "Zimbrots v" and the version that project() sets.
+program_title() {
+  echo "Zimbrots v$(sed -n 's/^project(Zimbrots VERSION \([0-9.]*\).*/\1/p' "$checks_dir/../CMakeLists.txt")"
+}
+
+# Runs COMMAND every tenth of a second (or every $poll seconds) until it succeeds; after
+# SECONDS it fails, saying how long it waited beside what COMMAND saw last.
 wait_for() {  # wait_for SECONDS COMMAND...
   local deadline=$((SECONDS + $1))
   until "${@:2}"; do
@@ -30,12 +42,12 @@ wait_for() {  # wait_for SECONDS COMMAND...
       saw="after $1 s${saw:+, $saw}"
       return 1
     fi
-    sleep 0.1
+    sleep "${poll:-0.1}"
   done
 }
 
 # Whether a process still runs (a zombie no longer counts: nobody may be left to reap it).
-running() { [ -r "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat"; }
+running() { [ -r "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
 stopped() { ! running "$1"; }
 stop() {  # stop PID...: ends the processes and waits until they are gone
   local pid
@@ -82,9 +94,20 @@ ends_with() {  # ends_with STATUS PID
   [ "$status" = "$1" ] || { saw="${saw:+$saw; }it ended with status $status"; return 1; }
 }
 
-# Waits (SECONDS, default 60) for a program's X window, closes it as a window manager does, and
-# expects the given status.
+# Asks the program's X window of that title to close, as a window manager does, once it is
+# there; true also when the program has ended first, which ended_first then says.
+window_closed() {  # window_closed TITLE PID
+  ended_first=""
+  if stopped "$2"; then
+    ended_first="the program ended before a window titled '$1' appeared"
+    return 0
+  fi
+  saw=$(/usr/bin/python3 "$checks_dir/desktop/close_window.py" "$1" 2>&1)
+}
+# Waits (SECONDS, default 60) for a program's X window, closes it, and expects the given status.
+# Python starts slowly: every half second is often enough.
 closes_with() {  # closes_with STATUS PID TITLE [SECONDS]
-  saw=$(/usr/bin/python3 "$checks_dir/desktop/close_window.py" "$3" "${4:-60}" "$2" 2>&1) || return 1
+  poll=0.5 wait_for "${4:-60}" window_closed "$3" "$2" || return 1
+  [ -z "$ended_first" ] || { saw=$ended_first; return 1; }
   ends_with "$1" "$2"
 }

@@ -35,8 +35,6 @@ declare -A release_number=([bookworm]=12 [trixie]=13)
 # .ci/run has the host test the commit whole first; its release need not run that again.
 host_release=""
 [ -z "${ZIMBROTS_FRESH_HOST_TESTED:-}" ] || host_release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-version=$(sed -n 's/^project(Zimbrots VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
-title="Zimbrots v$version"
 work=$(mktemp -d /tmp/zimbrots-fresh.XXXXXX)
 log=$work/step.log
 roots=()
@@ -45,6 +43,8 @@ started=$(date +%s)
 say() { printf 'fresh Debian check [%4ds]: %s\n' $(($(date +%s) - started)) "$*"; }
 
 . "$repo/tests/checks.sh"
+title=$(program_title)
+version=${title#Zimbrots v}
 # Runs one step with its output in the log; on failure names the step and its own error line,
 # and stops: the steps build on each other.
 step() {  # step DESCRIPTION COMMAND...

@@ -15,7 +15,8 @@
 # user "dev" who may use sudo) and its downloaded packages are cached outside the checkout. Each
 # root used is a throwaway overlay over that cache, or a copy where no overlay can be mounted
 # (inside a container); all are unmounted and removed afterwards.
-# Usage: tests/fresh/fresh_debian.sh [COMMIT]   (as root; COMMIT defaults to HEAD)
+# Usage: tests/fresh/fresh_debian.sh [--bases] [COMMIT]   (as root; COMMIT defaults to HEAD;
+#   --bases only makes the cached minimal roots, which .ci/run does meanwhile the host tests)
 # Environment: ZIMBROTS_FRESH_CACHE, the cache folder (default /var/cache/zimbrots-fresh);
 #   ZIMBROTS_FRESH_RELEASES (default "bookworm trixie"); ZIMBROTS_FRESH_COPY=1 copies the roots;
 #   ZIMBROTS_FRESH_HOST_TESTED=1: scripts/test.sh passed on this host for the commit.
@@ -27,6 +28,8 @@ if [ -n "${ZIMBROTS_FRESH_ROOT:-}" ]; then
 fi
 [ "$(id -u)" = 0 ] || { echo "fresh Debian check: needs root (debootstrap, mount, chroot); run it with sudo"; exit 1; }
 
+only_bases=0
+[ "${1:-}" != --bases ] || { only_bases=1; shift; }
 repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 commit=$(git -C "$repo" rev-parse --verify "${1:-HEAD}^{commit}")
 cache=${ZIMBROTS_FRESH_CACHE:-/var/cache/zimbrots-fresh}
@@ -231,9 +234,8 @@ command -v debootstrap >/dev/null && command -v Xvfb >/dev/null && /usr/bin/pyth
   step "install debootstrap, Xvfb and python3-xlib on the host" \
     env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap xvfb python3-xlib
 mkdir -p "$cache"
-step "start a display on the host" start_xvfb 1024x768
+[ "$only_bases" = 1 ] || step "start a display on the host" start_xvfb 1024x768
 
-declare -A package
 for release in "${releases[@]}"; do
   name="Debian ${release_number[$release]:-$release}"
   if [ -d "$cache/$release-newcomer" ]; then
@@ -241,6 +243,15 @@ for release in "${releases[@]}"; do
   else
     step "debootstrap a minimal $name root with a user who has sudo (once)" make_base "$release" "$cache/$release-newcomer"
   fi
+done
+if [ "$only_bases" = 1 ]; then
+  checks_end
+  exit
+fi
+
+declare -A package
+for release in "${releases[@]}"; do
+  name="Debian ${release_number[$release]:-$release}"
   new_root "$release" "$release-readme"
   step "$name: clone the commit under test as the user" clone_as_user
   step "$name: scripts/run.sh builds and starts the program; closing its window gives status 0" run_readme_command

@@ -13,10 +13,11 @@ mapfile -t build_packages < <(
     tr ',' '\n' | sed -E 's/\|.*//; s/\([^)]*\)//g; s/<[^>]*>//g; s/\[[^]]*\]//g; s/[[:space:]]//g' |
     grep -v -e '^$' -e '^debhelper-compat$')
 build_packages+=(g++)
-# What the desktop, sanitizer, fuzz, benchmark and release checks add.
+# What the desktop, input method, sanitizer, fuzz, benchmark and release checks add.
 test_packages=(clang libclang-rt-dev python3-xlib debootstrap libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip
                x11-utils x11-xserver-utils imagemagick desktop-file-utils appstream libreoffice-writer-nogui perl file
-               lintian qemu-user qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus)
+               lintian qemu-user qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus
+               ibus ibus-gtk3 python3-gi gir1.2-gtk-3.0)
 # The check on Debian's other processors: cross compilers and the emulator.
 cross_packages=(qemu-user g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-i686-linux-gnu g++-powerpc64le-linux-gnu
                 g++-s390x-linux-gnu)

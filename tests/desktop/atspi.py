@@ -4,7 +4,7 @@
 #   atspi.py names    "ROLE_CONSTANT<TAB>name" for every object (a line for each of the role's
 #                     names in pyatspi), once two readings agree
 #   atspi.py windows  the name of each window that shows, "(active)" after the one with the keys
-#   atspi.py text     the editor's text
+#   atspi.py text [PROGRAM]  the text of the editor, or of PROGRAM's first text field
 # Exits 1, saying so, while no program of that name is on the accessibility bus.
 # Run under /usr/bin/python3, where pyatspi is.
 import sys
@@ -53,7 +53,7 @@ def windows(app):
 
 def text(app):
     for node in walk(app):
-        if node.getRole() == pyatspi.ROLE_TEXT:
+        if node.getRole() in (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY):
             editor = node.queryText()
             return editor.getText(0, editor.characterCount)
     sys.exit("the program shows no editor")
@@ -73,6 +73,6 @@ if command == "names":
 elif command == "windows":
     print("\n".join(windows(application())))
 elif command == "text":
-    print(text(application()))
+    print(text(application(*sys.argv[2:3])))
 else:
     sys.exit("usage: atspi.py names|windows|text")

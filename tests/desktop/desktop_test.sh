@@ -15,10 +15,12 @@ work=$(mktemp -d)
 mkdir -p "$artefacts"
 . "$here/../checks.sh"
 title=$(program_title)
-# Qt's plugins, in this machine's multiarch folder.
-qt_plugins=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)/qt6/plugins
+# Qt's plugins and GTK's input method modules, in this machine's multiarch folder.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+qt_plugins=/usr/lib/$multiarch/qt6/plugins
+gtk_modules=/usr/lib/$multiarch/gtk-3.0/3.0.0/immodules
 cleanup() {
-  stop "${app:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
+  stop "${app:-}" "${field:-}" "${ibus:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
   stop "${xvfb:-}"
   rm -rf "$work"
 }
@@ -269,6 +271,51 @@ dark_theme() {
   check "in a dark theme, closing the window gives status 0" closes
 }
 
+# Typing through the input method "zimbrots" (the engine built here, in an ibus-daemon of this
+# test's own) into the editor, a Qt field, and into a GTK field, as read over AT-SPI.
+engine_listed() { ibus list-engine 2>/dev/null | grep -q zimbrots; }
+engine_chosen() {
+  ibus engine zimbrots >/dev/null 2>&1
+  saw="the engine is '$(ibus engine 2>&1)'"
+  [ "$(ibus engine 2>/dev/null)" = zimbrots ]
+}
+field_holds() {  # field_holds PROGRAM TEXT
+  answer=$(/usr/bin/python3 "$here/atspi.py" text "$1" 2>&1) || { saw=$answer; return 1; }
+  saw="$1's field holds '$answer', expected '$2'"
+  [ "$answer" = "$2" ]
+}
+through_ibus() {
+  if ! [ -x "$build/ibus/ibus-engine-zimbrots" ] || ! command -v ibus-daemon >/dev/null ||
+     ! [ -f "$qt_plugins/platforminputcontexts/libibusplatforminputcontextplugin.so" ] ||
+     ! [ -f "$gtk_modules/im-ibus.so" ] || ! /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null; then
+    skip "the input method (the engine, ibus, ibus-gtk3 or python3-gi is missing)"
+    return
+  fi
+  export IBUS_ADDRESS_FILE=$work/ibus-address
+  IBUS_COMPONENT_PATH=$build/ibus/component ibus-daemon --panel=disable --emoji-extension=disable \
+    --config=/usr/libexec/ibus-memconf --cache=none >"$work/ibus.log" 2>&1 &
+  ibus=$!
+  need "ibus-daemon starts with the engine" wait_for 30 engine_listed
+  QT_IM_MODULE=ibus start
+  need "the input method zimbrots is chosen" wait_for 10 engine_chosen
+  xdotool type --delay 80 'Labdien, ābols! '
+  check "IBus, Qt: typed words arrive in hacker writing" wait_for 10 field_holds zimbrots '|_4bd|3|\|, 44b0|_5! '
+  GTK_IM_MODULE=ibus /usr/bin/python3 "$here/gtk_field.py" 2>>"$work/stderr" &
+  field=$!
+  check "IBus, GTK: the field's window appears" wait_for 30 visible '^GTK field$'
+  xdotool windowfocus --sync "$found"
+  xdotool type --delay 80 'Žūžū, Ķēķis! Sveiki'
+  check "IBus, GTK: typed words arrive in hacker writing" wait_for 10 field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! '
+  import -window root "$artefacts/ibus-preedit.png"
+  # A word still being typed goes in when the window loses the keys.
+  xdotool windowfocus --sync "$window"
+  check "IBus, GTK: the word being typed goes in when the window loses the keys" \
+    wait_for 10 field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k|'
+  stop "$field"
+  field=""
+  check "with the input method, closing the window gives status 0" closes
+}
+
 # Natively on Wayland, in a Weston nested in this display that has nothing of its own to take
 # the keys: the keys reach the editor, Alt+A opens About and Alt+U closes it. Read over AT-SPI.
 on_wayland() {
@@ -314,6 +361,7 @@ dark_theme
 if [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
   start_accessibility_bus
   screen_reader
+  through_ibus
   on_wayland
 else
   skip "screen reader and Wayland (at-spi2-core or python3-pyatspi is not installed)"

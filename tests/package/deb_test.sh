@@ -26,17 +26,25 @@ build "$work/first" ""
 build "$work/second/elsewhere" nocheck
 
 arch=$(dpkg --print-architecture)
-# Each package by its program: the filter on its own, and the desktop program that brings it.
-declare -A program_package=([zimbrots-convert]=zimbrots-convert [zimbrots]=zimbrots)
+# Each package by its program: the filter on its own, the desktop program that brings it, and
+# the input method.
+declare -A program_package=([zimbrots-convert]=zimbrots-convert [zimbrots]=zimbrots [ibus-engine-zimbrots]=ibus-zimbrots)
+declare -A program_path=([zimbrots-convert]=usr/bin/zimbrots-convert [zimbrots]=usr/bin/zimbrots
+                         [ibus-engine-zimbrots]=usr/libexec/ibus-engine-zimbrots)
 declare -A contents=(
   [zimbrots-convert]="usr/bin/zimbrots-convert usr/share/man/man1/zimbrots-convert.1.gz
     usr/share/locale/lv/LC_MESSAGES/zimbrots-convert.mo usr/share/bash-completion/completions/zimbrots-convert"
   [zimbrots]="usr/bin/zimbrots usr/share/applications/lv.zimbrots.Zimbrots.desktop usr/share/man/man1/zimbrots.1.gz
-    usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png")
+    usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png"
+  [ibus-zimbrots]="usr/libexec/ibus-engine-zimbrots usr/share/ibus/component/zimbrots.xml
+    usr/share/ibus-zimbrots/zimbrots.svg")
 check "the changelog's version is the project's ($version)" \
   test "$(dpkg-parsechangelog -l "$source/debian/changelog" -S Version)" = "$version"
-debs=("$work/first/zimbrots-convert_${version}_${arch}.deb" "$work/first/zimbrots_${version}_${arch}.deb")
-check "two packages, named by Debian's rule" test -f "${debs[0]}" -a -f "${debs[1]}"
+debs=()
+for package in "${program_package[@]}"; do
+  debs+=("$work/first/${package}_${version}_${arch}.deb")
+  check "the package $package, named by Debian's rule" test -f "${debs[-1]}"
+done
 # Which files of two packages differ; both are kept for a look.
 packages_differ() {  # packages_differ DEB OTHER-DEB
   kept=${out:-$source/..}/unreproducible/$(basename "$1" .deb)
@@ -45,7 +53,7 @@ packages_differ() {  # packages_differ DEB OTHER-DEB
   dpkg-deb -R "$1" "$kept/first" && dpkg-deb -R "$2" "$kept/second"
   echo "$(cd "$kept" && diff -rq first second | sed -n 's|^Files first/\(.*\) and .*|\1|p' | paste -sd ' ') (both packages kept in $kept)"
 }
-for package in zimbrots-convert zimbrots; do
+for package in "${program_package[@]}"; do
   deb=$work/first/${package}_${version}_${arch}.deb
   check "$package: package fields" test "$(dpkg-deb -f "$deb" Package Version Architecture)" = \
     "$(printf 'Package: %s\nVersion: %s\nArchitecture: %s' "$package" "$version" "$arch")"
@@ -64,8 +72,12 @@ for package in zimbrots-convert zimbrots; do
 done
 check "the desktop package brings the filter's own version" \
   grep -qF "zimbrots-convert (= $version)" <<<"$(dpkg-deb -f "$work/first/zimbrots_${version}_${arch}.deb" Depends)"
-check "the filter's package needs no Qt" \
-  bash -c "! dpkg-deb -f '$work/first/zimbrots-convert_${version}_${arch}.deb' Depends | grep -qi qt"
+for package in zimbrots-convert ibus-zimbrots; do
+  check "the package $package needs no Qt" \
+    bash -c "! dpkg-deb -f '$work/first/${package}_${version}_${arch}.deb' Depends | grep -qi qt"
+done
+check "the input method's component names the installed engine" \
+  grep -qF '<exec>/usr/libexec/ibus-engine-zimbrots --ibus</exec>' "$work/root/usr/share/ibus/component/zimbrots.xml"
 
 # Debian's own checker, on the source package, the .changes and the .debs: no error and no warning.
 check "lintian finds nothing" lintian --fail-on error,warning --pedantic "$work/first/zimbrots_${version}_${arch}.changes"
@@ -83,9 +95,9 @@ if DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS | grep 
     echo "not checked: control-flow protection (this toolchain marks no program with it, not even an empty one)"
   fi
 fi
-for program in zimbrots zimbrots-convert; do
-  check "$program is stripped" bash -c "file '$work/root/usr/bin/$program' | grep -q ', stripped'"
-  report=$(hardening-check "$work/root/usr/bin/$program")
+for program in "${!program_path[@]}"; do
+  check "$program is stripped" bash -c "file '$work/root/${program_path[$program]}' | grep -q ', stripped'"
+  report=$(hardening-check "$work/root/${program_path[$program]}")
   for protection in "${protections[@]}"; do
     check "$program: $protection" grep -qF "$protection" <<<"$report"
   done
@@ -95,10 +107,10 @@ check "the packaged filter runs" test "$(echo 'Labdien, Žūžū!' | "$work/root
 
 # Every library a program loads must come from a package that its own package's Depends names,
 # by its own name or by one it provides (Debian 13 renamed many libraries, which provide the old names).
-for program in zimbrots zimbrots-convert; do
+for program in "${!program_path[@]}"; do
   package=${program_package[$program]}
   depends=" $(dpkg-deb -f "$work/first/${package}_${version}_${arch}.deb" Depends | sed 's/([^)]*)//g; s/[,|]/ /g') "
-  for lib in $(readelf -d "$work/root/usr/bin/$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+  for lib in $(readelf -d "$work/root/${program_path[$program]}" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
     path=$(/sbin/ldconfig -p | awk -v lib="$lib" -v abi="$abi" '$1 == lib && index($0, "(" abi ")") {print $NF; exit}')
     # dpkg knows a file by the path its package ships, before or after /usr was merged.
     owner=$( (dpkg -S "$path" || dpkg -S "$(readlink -f "$path")") 2>/dev/null | head -1 | cut -d: -f1)

@@ -1,0 +1,168 @@
+// The engine "zimbrots" in a real ibus-daemon (started by with_ibus_daemon.sh), through an
+// input context as a program holds one: keys in; what it commits and shows as preedit out.
+#include <gtest/gtest.h>
+
+#include <ibus.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Key {
+    guint keyval;
+    guint state = 0;
+};
+
+class IbusEngine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        bus_ = ibus_bus_new();
+        ASSERT_TRUE(ibus_bus_is_connected(bus_)) << "no ibus-daemon: run through tests/ibus/with_ibus_daemon.sh";
+        context_ = ibus_bus_create_input_context(bus_, "zimbrots-test");
+        ASSERT_NE(context_, nullptr);
+        ibus_input_context_set_capabilities(context_, IBUS_CAP_PREEDIT_TEXT | IBUS_CAP_FOCUS);
+        g_signal_connect(context_, "commit-text", G_CALLBACK(+[](IBusInputContext*, IBusText* text, IbusEngine* self) {
+            self->committed_ += ibus_text_get_text(text);
+        }), this);
+        g_signal_connect(context_, "update-preedit-text",
+                         G_CALLBACK(+[](IBusInputContext*, IBusText* text, guint, gboolean visible, IbusEngine* self) {
+                             self->preedit_ = visible ? ibus_text_get_text(text) : "";
+                         }), this);
+        g_signal_connect(context_, "hide-preedit-text",
+                         G_CALLBACK(+[](IBusInputContext*, IbusEngine* self) { self->preedit_.clear(); }), this);
+        ibus_input_context_focus_in(context_);
+        ibus_input_context_set_engine(context_, "zimbrots");
+        // The daemon starts the engine's process first.
+        const gint64 deadline = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
+        std::string engine;
+        while (engine != "zimbrots" && g_get_monotonic_time() < deadline) {
+            IBusEngineDesc* desc = ibus_input_context_get_engine(context_);
+            engine = desc ? ibus_engine_desc_get_name(desc) : "";
+            g_usleep(10000);
+        }
+        ASSERT_EQ(engine, "zimbrots");
+    }
+    void TearDown() override
+    {
+        if (context_) {
+            ibus_proxy_destroy(IBUS_PROXY(context_));
+            g_object_unref(context_);
+        }
+        g_object_unref(bus_);
+    }
+
+    // Presses and releases each key as a keyboard does; true when the engine took every press.
+    // What the daemon sent meanwhile has arrived when the call returns.
+    bool Press(const std::vector<Key>& keys)
+    {
+        bool taken = true;
+        for (const Key& key : keys) {
+            taken = ibus_input_context_process_key_event(context_, key.keyval, 0, key.state) && taken;
+            EXPECT_FALSE(ibus_input_context_process_key_event(context_, key.keyval, 0, key.state | IBUS_RELEASE_MASK))
+                << "a release is the application's";
+        }
+        Drain();
+        return taken;
+    }
+    bool Type(const std::string& text)
+    {
+        std::vector<Key> keys;
+        glong count = 0;
+        gunichar* characters = g_utf8_to_ucs4_fast(text.c_str(), -1, &count);
+        for (glong k = 0; k < count; ++k)
+            keys.push_back({ibus_unicode_to_keyval(characters[k]), g_unichar_isupper(characters[k]) ? guint(IBUS_SHIFT_MASK) : 0u});
+        g_free(characters);
+        return Press(keys);
+    }
+    // Dispatches what the daemon sent; a call that waits for its answer first makes sure that
+    // everything sent before it has come.
+    void Drain()
+    {
+        ibus_input_context_get_engine(context_);
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+    }
+    // What was committed since the last call.
+    std::string Committed() { return std::exchange(committed_, {}); }
+
+    IBusBus* bus_ = nullptr;
+    IBusInputContext* context_ = nullptr;
+    std::string committed_;
+    std::string preedit_;
+};
+
+// "Hello, ābols!" however the ā is typed: AltGr on the Latvian layout, a dead key, or Compose.
+TEST_F(IbusEngine, TypesHackerWritingAsPreeditThenCommitsIt)
+{
+    const std::vector<std::vector<Key>> macronA = {
+        {{IBUS_KEY_amacron, IBUS_MOD5_MASK}},
+        {{IBUS_KEY_dead_macron}, {IBUS_KEY_a}},
+        {{IBUS_KEY_Multi_key}, {IBUS_KEY_minus}, {IBUS_KEY_a}},
+    };
+    for (const auto& a : macronA) {
+        EXPECT_TRUE(Press({{IBUS_KEY_H, IBUS_SHIFT_MASK}, {IBUS_KEY_e}, {IBUS_KEY_l}}));
+        EXPECT_EQ(preedit_, "|-|3|_");
+        EXPECT_EQ(Committed(), "");
+        EXPECT_TRUE(Type("lo, "));
+        EXPECT_EQ(preedit_, "");
+        EXPECT_EQ(Committed(), "|-|3|_|_0, ");
+        EXPECT_TRUE(Press(a));
+        EXPECT_EQ(preedit_, "44");
+        EXPECT_TRUE(Type("bols!"));
+        EXPECT_EQ(Committed(), "44b0|_5!");
+    }
+}
+
+TEST_F(IbusEngine, BackspaceTakesBackALetterEscapeKeepsTheWordAsTyped)
+{
+    EXPECT_TRUE(Type("Labs"));
+    EXPECT_EQ(preedit_, "|_4b5");
+    EXPECT_TRUE(Press({{IBUS_KEY_BackSpace}}));
+    EXPECT_EQ(preedit_, "|_4b");
+    EXPECT_TRUE(Press({{IBUS_KEY_Escape}}));
+    EXPECT_EQ(preedit_, "");
+    EXPECT_EQ(Committed(), "Lab");
+    EXPECT_FALSE(Press({{IBUS_KEY_BackSpace}})) << "with no word, Backspace is the application's";
+    EXPECT_FALSE(Press({{IBUS_KEY_Escape}}));
+}
+
+// Nothing typed is lost: leaving the field, or the program resetting it, puts the word in.
+TEST_F(IbusEngine, FocusOutAndResetCommitTheWord)
+{
+    EXPECT_TRUE(Type("ūdens"));
+    ibus_input_context_focus_out(context_);
+    Drain();
+    EXPECT_EQ(Committed(), "|_||_|d3|\\|5");
+    ibus_input_context_focus_in(context_);
+    EXPECT_TRUE(Type("kaza"));
+    ibus_input_context_reset(context_);
+    Drain();
+    EXPECT_EQ(Committed(), "k424");
+    EXPECT_TRUE(Type("a"));
+    EXPECT_EQ(preedit_, "4") << "a new word after the reset";
+}
+
+TEST_F(IbusEngine, ShortcutsEnterAndUnconvertedCharactersPass)
+{
+    EXPECT_TRUE(Type("Sveiki"));
+    EXPECT_FALSE(Press({{IBUS_KEY_c, IBUS_CONTROL_MASK}})) << "Ctrl+C is the application's";
+    EXPECT_EQ(Committed(), "5\\/3|k|") << "after the word";
+    EXPECT_TRUE(Type("ok"));
+    EXPECT_FALSE(Press({{IBUS_KEY_Return}}));
+    EXPECT_EQ(Committed(), "0k");
+    EXPECT_FALSE(Press({{IBUS_KEY_Left}}));
+    EXPECT_TRUE(Type("7 жук 😀"));
+    EXPECT_EQ(Committed(), "7 жук 😀") << "digits, other scripts and emoji as typed";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    ibus_init();
+    return RUN_ALL_TESTS();
+}

@@ -7,7 +7,7 @@
 #  2. in a second root of each release, apt-get build-dep and the package test
 #     (tests/package/deb_test.sh: dpkg-buildpackage twice, same bytes, lintian, hardening);
 #  3. the filter's package built there, installed alone with apt into a fresh root of the same
-#     release, converts and brings no Qt; both packages, installed into another, show the
+#     release, converts and brings no Qt; so does the input method's, which ibus then lists; both packages, installed into another, show the
 #     window, convert and pass their autopkgtests; the Debian 12 packages do the same in a fresh
 #     Debian 13 root;
 #  4. on Debian 12 with only a compiler, CMake and Ninja, the filter alone builds and installs.
@@ -218,6 +218,18 @@ install_filter_alone() {  # install_filter_alone FOLDER
     { echo "error: the filter's package brought Qt along"; return 1; }
 }
 
+# The input method's package alone: IBus lists the engine, and no Qt comes along.
+install_ibus_alone() {  # install_ibus_alone FOLDER
+  install_package "$root" "$1" ibus-zimbrots_ || return 1
+  ! in_root "$root" dpkg-query -W -f='${db:Status-Abbrev}${Package}\n' 'libqt6*' 2>/dev/null | grep '^ii' ||
+    { echo "error: the input method's package brought Qt along"; return 1; }
+  # A desktop has a session bus; this root gets one for the daemon.
+  in_root "$root" bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends dbus-daemon' &&
+    clone_as_user || return 1
+  as_user "$root" bash -c 'cd zimbrots && tests/ibus/with_ibus_daemon.sh /usr/share/ibus/component ibus list-engine' |
+    grep -q 'zimbrots - Zimbrots' || { echo "error: ibus list-engine does not list zimbrots"; return 1; }
+}
+
 # A server's way: only a compiler, CMake and Ninja, and the filter alone, installed system-wide.
 build_filter_alone() {
   in_root "$root" bash -c 'apt-get update -q &&
@@ -276,6 +288,10 @@ for release in "${releases[@]}"; do
   new_root "$release" "$release-filter"
   step "$name: apt installs the filter's package alone into a fresh root; it converts and brings no Qt" \
     install_filter_alone "${package[$release]}"
+
+  new_root "$release" "$release-ibus"
+  step "$name: apt installs the input method's package alone; ibus lists the engine, and no Qt comes along" \
+    install_ibus_alone "${package[$release]}"
 
   new_root "$release" "$release-install"
   step "$name: apt installs both packages and all they depend on into another fresh root" install_package "$root" "${package[$release]}"

@@ -29,8 +29,9 @@ protected:
             self->preedit_ = visible ? ibus_text_get_text(text) : "";
         }), this);
         ibus_input_context_focus_in(context_);
-        ibus_input_context_set_engine(context_, "zimbrots");
-        // The daemon starts the engine's process first.
+        // As `ibus engine zimbrots` chooses it: for the focused context. The daemon starts the
+        // engine's process first.
+        ASSERT_TRUE(ibus_bus_set_global_engine(bus_, "zimbrots"));
         const gint64 deadline = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
         for (std::string name; name != "zimbrots"; g_usleep(10000)) {
             ASSERT_LT(g_get_monotonic_time(), deadline) << "the engine is " << name;

@@ -35,8 +35,9 @@ protected:
         const gint64 deadline = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
         for (std::string name; name != "zimbrots"; g_usleep(10000)) {
             ASSERT_LT(g_get_monotonic_time(), deadline) << "the engine is " << name;
-            IBusEngineDesc* engine = ibus_input_context_get_engine(context_);
+            IBusEngineDesc* engine = ibus_bus_get_global_engine(bus_);
             name = engine ? ibus_engine_desc_get_name(engine) : "";
+            g_clear_object(&engine);
         }
     }
     void TearDown() override
@@ -68,7 +69,7 @@ protected:
     // A call that waits for its answer: what the daemon sent before it has come, and is handled.
     void Sync()
     {
-        ibus_input_context_get_engine(context_);
+        ibus_bus_name_has_owner(bus_, "org.freedesktop.IBus.Zimbrots");
         while (g_main_context_iteration(nullptr, FALSE)) {
         }
     }

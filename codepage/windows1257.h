@@ -64,7 +64,7 @@ constexpr int UnicodeToWindows1257(char32_t codePoint)
     if (codePoint < 0x180)
         return windows1257_detail::LowReverse[codePoint];
     for (int byte = 0x80; byte < 0x100; ++byte)
-        if (Windows1257ToUnicode[byte] == codePoint)
+        if (char32_t(Windows1257ToUnicode[byte]) == codePoint)  // a BMP code unit is its code point
             return byte;
     return -1;
 }

@@ -130,7 +130,7 @@ char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, st
             } else if ((in[i + 1] == 0xCC || in[i + 1] == 0xCD) && (in[i + 2] & 0xC0) == 0x80) {
                 const char32_t mark = char32_t((in[i + 1] & 0x1F) << 6) | (in[i + 2] & 0x3F);
                 if (IsCombiningMark(mark)) {
-                    if (mark == d.mark) {
+                    if (mark == char32_t(d.mark)) {
                         out = PutRow(out, d.row);
                     } else {
                         std::memcpy(out, in + i, 3);

@@ -4,7 +4,6 @@
 #include "ibus/key_composer.h"
 #include "ibus/typed_word.h"
 
-#include <new>
 #include <string>
 
 namespace {

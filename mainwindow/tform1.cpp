@@ -43,6 +43,9 @@ void TForm1::BitBtn1Click()
     Dispatch([this] {
         BusyCursor busy;
         TRichEditLines* lines = ui->RichEdit1->Lines();
+        if (lines->Convert(zimbrots::ConvertUtf16))
+            return;
+        // What only Qt's undo brings back whole, tables or pictures, goes through WorkText.
         lines->BeginUpdate();  // one step of undo brings the text and its fonts back
         struct EndUpdate {
             TRichEditLines* lines;
@@ -53,6 +56,7 @@ void TForm1::BitBtn1Click()
         WorkText = zimbrots::ConvertUtf16(WorkText);
         // Read where it lies: megabytes need no third copy on their way into the editor.
         lines->SetText(QString::fromRawData(reinterpret_cast<const QChar*>(WorkText.data()), qsizetype(WorkText.size())));
+        WorkText = std::u16string();  // the editor holds the result: nothing reads it here
     });
 }
 

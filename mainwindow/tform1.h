@@ -34,7 +34,7 @@ public slots:
 private:
     std::unique_ptr<Ui::TForm1> ui;  // the layout's widgets, by the layout's names
 
-    std::u16string WorkText;  // the text being converted
+    std::u16string WorkText;  // the text while it is converted, where the editor cannot convert it itself
     QString SaveName;         // the last name chosen in the save dialog, before ".rtf"
 };
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/application.h"
+#include "platform/richedit_layout.h"
 
 #include <QMainWindow>
 #include <QPushButton>
@@ -50,11 +51,12 @@ protected:
     // standard error display and the program goes on. Caught here, at the edge of our code,
     // because Qt's widget libraries are built without exception support and cannot unwind.
     // A long command lets the window repaint and answer between its steps; nothing started
-    // meanwhile, such as a screen reader pressing a button, runs inside it.
+    // meanwhile, such as a screen reader pressing a button, runs inside it, nor inside an
+    // editor's long undo or redo.
     template <typename Command>
     void Dispatch(Command&& command)
     {
-        if (dispatching_)
+        if (dispatching_ || THeldLayout::AnyHeld())
             return;
         dispatching_ = true;
         try {

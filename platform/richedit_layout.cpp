@@ -21,6 +21,7 @@ void THeldLayout::Hold()
 {
     if (holds_++ > 0)
         return;
+    ++heldEdits_;
     // A scroll position still on its way back stays the one to return to.
     if (!busy_ || showCursor_ || viewTaken_)
         heldScroll_ = edit_.verticalScrollBar()->value();
@@ -31,11 +32,12 @@ void THeldLayout::Hold()
     edit_.document()->setPageSize(QSizeF(0, 0));  // Qt lays nothing out on an empty page
 }
 
-void THeldLayout::Release(bool showCursor)
+void THeldLayout::Release(bool showCursor, bool longStep)
 {
     if (holds_ == 0 || --holds_ > 0)
         return;
-    if (!replaying_) {
+    --heldEdits_;
+    if (!replaying_ && longStep) {
         const int step = edit_.document()->availableUndoSteps();
         longSteps_.removeIf([step](int later) { return later >= step; });
         longSteps_.append(step);

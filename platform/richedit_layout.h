@@ -24,9 +24,14 @@ public:
     // in steps between events. Until the layout reaches the cursor, the editor is read-only
     // and the busy cursor shows; then the view goes to the cursor, or back to the scroll
     // position it had, unless the user has moved it meanwhile. A release without a hold does
-    // nothing.
+    // nothing. A long step is one that Replay holds when it is undone or redone.
     void Hold();
-    void Release(bool showCursor);
+    void Release(bool showCursor, bool longStep = true);
+    // The undo history has been dropped: no step is long any more.
+    void ForgetSteps() { longSteps_.clear(); }
+    // True while any editor's layout is held: an edit is under way, and the window answers
+    // between its steps.
+    static bool AnyHeld() { return heldEdits_ > 0; }
     // Inserts text at the cursor as QTextCursor::insertText does. While the layout is held, a
     // text longer than a step goes in step by step, and the window answers between them; the
     // user's keys and clicks wait until the whole text is in.
@@ -60,4 +65,5 @@ private:
     // The undo steps, counted from the first, that put a long text in.
     QList<int> longSteps_;
     bool replaying_ = false;
+    static inline int heldEdits_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <string>
+#include <string_view>
 
 class TRichEdit;
 
@@ -22,6 +23,15 @@ public:
     // Writes the whole content with its fonts as RTF, replacing the file only once it is
     // complete. Throws Exception naming the file and the reason.
     void SaveToFile(const QString& name) const;
+    // What Convert makes of a text.
+    using Conversion = std::u16string (*)(std::u16string_view text);
+    // Replaces the whole text by what convert makes of it, in the base font, as the way a text
+    // is loaded: a long one is laid out in steps, with the cursor at its start, and the view
+    // keeps its scroll position. It is one step of undo that keeps the old text and its fonts
+    // compactly, and converts again for redo; the history before it is dropped. False, with
+    // nothing done, for tables, lists, pictures or a broken surrogate pair, which only Qt's
+    // own undo brings back whole.
+    bool Convert(Conversion convert);
     // Between these, every change is one step of undo. A long text is laid out after the
     // last in steps, as a loaded text is, with the cursor at its start, and the view keeps
     // its scroll position.

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -42,18 +43,23 @@ zimbrots::RtfCharFormat RtfFormatOf(const QTextCharFormat& format, const TFont& 
 void TRichEditLines::SaveToFile(const QString& name) const
 {
     const TFont base = edit_.Font();
-    std::vector<zimbrots::RtfParagraph> paragraphs;
-    for (QTextBlock block = edit_.document()->begin(); block.isValid(); block = block.next()) {
-        zimbrots::RtfParagraph& paragraph = paragraphs.emplace_back();
+    const QTextDocument& doc = *edit_.document();
+    // Each of the document's formats as RTF, once: the tables come before the text.
+    zimbrots::RtfWriter writer;
+    QHash<int, zimbrots::RtfCharFormat> formats;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            if (fragment.isValid())
-                paragraph.push_back({fragment.text().toStdU16String(), RtfFormatOf(fragment.charFormat(), base)});
+            if (fragment.isValid() && !formats.contains(fragment.charFormatIndex())) {
+                const zimbrots::RtfCharFormat& format =
+                    *formats.insert(fragment.charFormatIndex(), RtfFormatOf(fragment.charFormat(), base));
+                writer.AddFormat(format);
+            }
         }
     }
-    const std::string rtf = zimbrots::WriteRtf(paragraphs);
 
-    // Written whole, then moved over the old file: a failure leaves any earlier file as it was.
+    // Written through a temporary file, then moved over the old one: a failure leaves any
+    // earlier file as it was.
     QSaveFile file(name);
     const auto fail = [&name](const QString& reason) {
         throw Exception(QCoreApplication::translate("TRichEditLines", "Cannot save \"%1\": %2").arg(QFileInfo(name).fileName(), reason));
@@ -65,12 +71,36 @@ void TRichEditLines::SaveToFile(const QString& name) const
     const auto systemReason = [&file] {
         return errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
     };
-    errno = 0;
-    if (file.write(rtf.data(), qint64(rtf.size())) != qint64(rtf.size())) {
-        const QString reason = systemReason();
-        file.cancelWriting();
-        fail(reason);
+    // Written a megabyte at a time, so that a long text is never held twice.
+    constexpr std::size_t Chunk = 1 << 20;
+    std::string rtf;
+    const auto write = [&](std::size_t atLeast) {
+        if (rtf.size() < atLeast)
+            return;
+        errno = 0;
+        if (file.write(rtf.data(), qint64(rtf.size())) != qint64(rtf.size())) {
+            const QString reason = systemReason();
+            file.cancelWriting();
+            fail(reason);
+        }
+        rtf.clear();
+    };
+    writer.Begin(rtf);
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (block != doc.begin())
+            writer.ParagraphBreak(rtf);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.isValid()) {
+                const QString text = fragment.text();
+                writer.Run(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())),
+                           formats.value(fragment.charFormatIndex()), rtf);
+                write(Chunk);
+            }
+        }
     }
+    writer.End(rtf);
+    write(1);
     errno = 0;
     if (!file.commit())
         fail(systemReason());

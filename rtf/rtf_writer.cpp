@@ -9,13 +9,6 @@ namespace zimbrots {
 
 namespace {
 
-struct FontKey {
-    std::u16string family;
-    int charset;
-    bool fixedPitch;
-    bool operator==(const FontKey&) const = default;
-};
-
 template <typename T>
 int IndexOf(std::vector<T>& table, const T& value)
 {
@@ -37,7 +30,7 @@ void AppendHexByte(std::string& out, int byte)
 }
 
 // A font name is ASCII in every file we write: other characters go as \uN too.
-void AppendText(std::string& out, const std::u16string& text, bool codePageBytes)
+void AppendText(std::string& out, std::u16string_view text, bool codePageBytes)
 {
     for (char16_t c : text) {
         if (c == u'\\' || c == u'{' || c == u'}') {
@@ -65,67 +58,81 @@ void AppendText(std::string& out, const std::u16string& text, bool codePageBytes
 
 }  // namespace
 
-std::string WriteRtf(const std::vector<RtfParagraph>& paragraphs)
+void RtfWriter::AddFormat(const RtfCharFormat& format)
 {
-    std::vector<FontKey> fonts;
-    std::vector<std::uint32_t> colors;
-    for (const RtfParagraph& paragraph : paragraphs) {
-        for (const RtfRun& run : paragraph) {
-            IndexOf(fonts, FontKey{run.format.family, run.format.charset, run.format.fixedPitch});
-            if (run.format.hasColor)
-                IndexOf(colors, run.format.rgb);
-        }
-    }
-    if (fonts.empty())
-        fonts.push_back({u"Courier New", Windows1257Charset, true});
+    IndexOf(fonts_, FontKey{format.family, format.charset, format.fixedPitch});
+    if (format.hasColor)
+        IndexOf(colors_, format.rgb);
+}
 
-    std::string out = "{\\rtf1\\ansi\\ansicpg1257\\deff0\\uc1\n{\\fonttbl";
-    for (std::size_t i = 0; i < fonts.size(); ++i) {
+void RtfWriter::Begin(std::string& out)
+{
+    if (fonts_.empty())
+        fonts_.push_back({u"Courier New", Windows1257Charset, true});
+
+    out += "{\\rtf1\\ansi\\ansicpg1257\\deff0\\uc1\n{\\fonttbl";
+    for (std::size_t i = 0; i < fonts_.size(); ++i) {
         out += "{\\f";
         AppendNumber(out, long(i));
-        out += fonts[i].fixedPitch ? "\\fmodern\\fprq1" : "\\fnil\\fprq2";
+        out += fonts_[i].fixedPitch ? "\\fmodern\\fprq1" : "\\fnil\\fprq2";
         out += "\\fcharset";
-        AppendNumber(out, fonts[i].charset);
+        AppendNumber(out, fonts_[i].charset);
         out += ' ';
-        AppendText(out, fonts[i].family, false);
+        AppendText(out, fonts_[i].family, false);
         out += ";}";
     }
     out += "}\n{\\colortbl;";
-    for (std::uint32_t rgb : colors) {
+    for (std::uint32_t rgb : colors_) {
         char entry[48];
         std::snprintf(entry, sizeof entry, "\\red%u\\green%u\\blue%u;", (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
         out += entry;
     }
     out += "}\n\\viewkind4\\pard\\plain\n";
+}
 
-    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
-        for (const RtfRun& run : paragraphs[p]) {
-            const RtfCharFormat& f = run.format;
-            out += "{\\f";
-            AppendNumber(out, IndexOf(fonts, FontKey{f.family, f.charset, f.fixedPitch}));
-            out += "\\fs";
-            AppendNumber(out, f.halfPoints);
-            if (f.bold)
-                out += "\\b";
-            if (f.italic)
-                out += "\\i";
-            if (f.underline)
-                out += "\\ul";
-            if (f.strikeOut)
-                out += "\\strike";
-            if (f.hasColor) {
-                out += "\\cf";
-                AppendNumber(out, IndexOf(colors, f.rgb) + 1);
-            }
-            out += ' ';
-            AppendText(out, run.text, f.charset == Windows1257Charset);
-            out += '}';
-        }
-        // The last paragraph has no \par: a reader would make an empty one after it.
-        if (p + 1 < paragraphs.size())
-            out += "\\par\n";
+void RtfWriter::Run(std::u16string_view text, const RtfCharFormat& f, std::string& out)
+{
+    out += "{\\f";
+    AppendNumber(out, IndexOf(fonts_, FontKey{f.family, f.charset, f.fixedPitch}));
+    out += "\\fs";
+    AppendNumber(out, f.halfPoints);
+    if (f.bold)
+        out += "\\b";
+    if (f.italic)
+        out += "\\i";
+    if (f.underline)
+        out += "\\ul";
+    if (f.strikeOut)
+        out += "\\strike";
+    if (f.hasColor) {
+        out += "\\cf";
+        AppendNumber(out, IndexOf(colors_, f.rgb) + 1);
     }
-    out += "}\n";
+    out += ' ';
+    AppendText(out, text, f.charset == Windows1257Charset);
+    out += '}';
+}
+
+void RtfWriter::ParagraphBreak(std::string& out) { out += "\\par\n"; }
+
+void RtfWriter::End(std::string& out) { out += "}\n"; }
+
+std::string WriteRtf(const std::vector<RtfParagraph>& paragraphs)
+{
+    RtfWriter writer;
+    for (const RtfParagraph& paragraph : paragraphs) {
+        for (const RtfRun& run : paragraph)
+            writer.AddFormat(run.format);
+    }
+    std::string out;
+    writer.Begin(out);
+    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+        if (p > 0)
+            writer.ParagraphBreak(out);
+        for (const RtfRun& run : paragraphs[p])
+            writer.Run(run.text, run.format, out);
+    }
+    writer.End(out);
     return out;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zimbrots {
@@ -28,6 +29,29 @@ struct RtfRun {
 };
 
 using RtfParagraph = std::vector<RtfRun>;
+
+// Writes a document a run at a time, so that a long one is never held whole as RTF. The font
+// and colour tables come before the text: every format is added before Begin.
+class RtfWriter {
+public:
+    void AddFormat(const RtfCharFormat& format);
+    // Each appends to out what it writes.
+    void Begin(std::string& out);
+    void Run(std::u16string_view text, const RtfCharFormat& format, std::string& out);
+    // Between two paragraphs; the last has none, or a reader would make an empty one after it.
+    void ParagraphBreak(std::string& out);
+    void End(std::string& out);
+
+private:
+    struct FontKey {
+        std::u16string family;
+        int charset;
+        bool fixedPitch;
+        bool operator==(const FontKey&) const = default;
+    };
+    std::vector<FontKey> fonts_;
+    std::vector<std::uint32_t> colors_;
+};
 
 // The whole document: paragraphs in order, each a list of runs (an empty list is an empty
 // paragraph). Text written under a Baltic font uses the code page's bytes, anything else \uN.

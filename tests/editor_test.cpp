@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextFrame>
 
 namespace {
 
@@ -127,6 +128,49 @@ TEST_F(EditorTest, ConvertAndClearAreEachOneUndoStepThatBringsBackFonts)
     Key(Qt::Key_Z);
     EXPECT_EQ(Text(), "Sveiki draugi");
     EXPECT_EQ(edit_->toHtml(), html);
+}
+
+// Convert keeps the old content compactly for undo: the text, the font of every character and
+// the paragraphs' own formats come back; redo converts again; the modified flag follows. Typing
+// before Convert is no longer undone. A table only Qt's own undo brings back.
+TEST_F(EditorTest, UndoAndRedoOfConvertGiveBackExactlyEachText)
+{
+    Type("Sveiki ");
+    TFont bold = edit_->Font();
+    bold.font.setBold(true);
+    bold.color = Qt::red;
+    edit_->SelAttributes()->Assign(bold);
+    Type("draugi");
+    Key(Qt::Key_Return, Qt::NoModifier);
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    edit_->textCursor().setBlockFormat(centred);
+    // A letter with its mark apart, which converts with it; a pair of surrogates.
+    edit_->insertPlainText(QString::fromUtf16(u"Ža\u0304bols 😀\n\nx"));
+    const QString before = edit_->toHtml();
+    const QString converted = QString::fromStdU16String(zimbrots::ConvertUtf16(Text().toStdU16String()));
+    edit_->SetModified(false);
+
+    for (int round = 0; round < 2; ++round) {
+        Key(Qt::Key_K);
+        EXPECT_EQ(Text(), converted);
+        EXPECT_TRUE(edit_->Modified());
+        Key(Qt::Key_Z);
+        EXPECT_EQ(edit_->toHtml(), before) << "round " << round;
+        EXPECT_FALSE(edit_->Modified());
+        EXPECT_FALSE(edit_->document()->isUndoAvailable()) << "Convert is the oldest step";
+        Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(Text(), converted);
+        EXPECT_TRUE(edit_->Modified());
+        Key(Qt::Key_Z);
+    }
+
+    QTextCursor(edit_->document()).insertTable(1, 2);
+    const QString table = edit_->toHtml();
+    Key(Qt::Key_K);
+    EXPECT_TRUE(edit_->document()->rootFrame()->childFrames().isEmpty());
+    Key(Qt::Key_Z);
+    EXPECT_EQ(edit_->toHtml(), table);
 }
 
 // A text too long to lay out at once is laid out in steps; meanwhile the editor is read-only

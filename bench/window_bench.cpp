@@ -1,6 +1,7 @@
-// Convert and Paste in the editor, end to end, each against the editor merely loading its
-// result with setPlainText, timed in turns in the same iterations, offscreen. The counter
-// "x_load" is the operation's time as a multiple of that load.
+// Convert, its undo and Paste in the editor, end to end, each against the editor merely loading
+// its result with setPlainText, timed in turns in the same iterations, offscreen. The counter
+// "x_load" is the operation's time as a multiple of that load; each is run five times, and
+// the median of the five is the figure to read, since single runs move by a third.
 #include "about/tabout.h"
 #include "app/startup.h"
 #include "conversion/convert.h"
@@ -99,6 +100,25 @@ void BM_Convert(benchmark::State& state)
     Report(state, operation, load);
 }
 
+// Undo of Convert against loading the text it brings back.
+void BM_UndoConvert(benchmark::State& state)
+{
+    Window window;
+    const QString text = LatvianText(state.range(0));
+    double operation = 0, load = 0;
+    for (auto _ : state) {
+        load += window.Load(text);
+        window.form->BitBtn1Click();
+        QApplication::processEvents();
+        const double seconds = Window::Seconds([&] { QTest::keyClick(window.edit, Qt::Key_Z, Qt::ControlModifier); });
+        operation += seconds;
+        state.SetIterationTime(seconds);
+    }
+    if (window.edit->document()->characterCount() != text.size() + 1)
+        state.SkipWithError("the undo did not bring the text back");
+    Report(state, operation, load);
+}
+
 // Pasting into the empty editor, against loading the same text: lines or one word, through
 // the Edit menu or Ctrl+V.
 void BM_Paste(benchmark::State& state)
@@ -131,10 +151,12 @@ constexpr std::int64_t MiB = 1 << 20;
 BENCHMARK(BM_LoadPlainText)->ArgName("bytes")->Arg(MiB)->Arg(4 * MiB)->Arg(20 * MiB)
     ->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_Convert)->ArgName("bytes")->Arg(MiB)->Arg(4 * MiB)->Arg(20 * MiB)
-    ->Unit(benchmark::kMillisecond)->UseManualTime();
+    ->Unit(benchmark::kMillisecond)->UseManualTime()->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_UndoConvert)->ArgName("bytes")->Arg(MiB)->Arg(4 * MiB)->Arg(20 * MiB)
+    ->Unit(benchmark::kMillisecond)->UseManualTime()->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Paste)->ArgNames({"bytes", "lines", "ctrl_v"})
     ->ArgsProduct({{MiB, 4 * MiB, 20 * MiB}, {1, 0}, {0, 1}})
-    ->Unit(benchmark::kMillisecond)->UseManualTime();
+    ->Unit(benchmark::kMillisecond)->UseManualTime()->Repetitions(5)->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -310,6 +310,19 @@ private:
             const QString text = piece.Text();
             // A piece may end inside a paragraph, which the next piece goes on with.
             for (QStringView rest(text);;) {
+                // The rest at once where its text is all in one run, and its paragraphs are
+                // formatted as the one it starts in, with the run's format as their own: plain
+                // text, whose paragraphs Qt makes as quickly as it loads them.
+                const qsizetype breaks = rest.count(u'\n');
+                if (blocksLeft > breaks && runLeft >= rest.size() - breaks &&
+                    (breaks == 0 || block->charFormat == run->format)) {
+                    if (!rest.isEmpty())
+                        cursor.insertText(QString::fromRawData(rest.data(), rest.size()), formatAt(run->format).toCharFormat());
+                    blocksLeft -= breaks;
+                    if ((runLeft -= rest.size() - breaks) == 0 && ++run != record_.runs.cend())
+                        runLeft = run->length;
+                    break;
+                }
                 const qsizetype lineEnd = rest.indexOf(u'\n');
                 // The line's text in the runs' formats; the record holds no break inside a run.
                 for (QStringView line = lineEnd < 0 ? rest : rest.first(lineEnd); !line.isEmpty();) {

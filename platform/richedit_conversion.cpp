@@ -276,8 +276,9 @@ private:
         ReportChange(doc);
     }
 
-    // Qt tells the layout of a change, and drops the text removed while its undo is off, only
-    // when the outermost edit block ends; within the one Qt's undo opens, end it and begin again.
+    // Qt tells the layout and a screen reader of a change, and drops the text removed while its
+    // undo is off, only when the outermost edit block ends; within the one Qt's undo opens, end
+    // it and begin again. After each piece, so that a screen reader is told a piece at a time.
     static void ReportChange(QTextDocument& doc)
     {
         QTextCursor cursor(&doc);
@@ -293,6 +294,7 @@ private:
         PieceConverter converter(record_.pieces, convert_);
         while (const std::optional<std::u16string> piece = converter.Next()) {
             edit_.HeldLayout().InsertText(cursor, QStringView(piece->data(), qsizetype(piece->size())), base);
+            ReportChange(*edit_.document());
             edit_.HeldLayout().AnswerWhileHeld();
         }
     }
@@ -339,6 +341,7 @@ private:
                     blocksLeft = (++block)->count;
                 cursor.insertBlock(formatAt(block->format).toBlockFormat(), formatAt(block->charFormat).toCharFormat());
             }
+            ReportChange(*edit_.document());
             edit_.HeldLayout().AnswerWhileHeld();
         }
     }

@@ -162,6 +162,9 @@ TEST_F(EditorTest, UndoAndRedoOfConvertGiveBackExactlyEachText)
         Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(Text(), converted);
         EXPECT_TRUE(edit_->Modified());
+        Type("x");
+        Key(Qt::Key_Z);
+        EXPECT_EQ(Text(), converted) << "typing after Convert is a step of its own";
         Key(Qt::Key_Z);
     }
 

@@ -380,9 +380,11 @@ bool TRichEditLines::Convert(Conversion convert)
     block.endEditBlock();
     doc.setModified(modified);
     doc.setUndoRedoEnabled(true);
-    // In an edit block, whose end sets the modified flag by the step.
-    block.beginEditBlock();
+    // In an edit block, whose end sets the modified flag by the step; begun at the start, or
+    // Qt would add a step that moves the cursor to where the block began.
+    QTextCursor start(&doc);
+    start.beginEditBlock();
     doc.appendUndoItem(step.release());
-    block.endEditBlock();
+    start.endEditBlock();
     return true;
 }

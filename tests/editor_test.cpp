@@ -15,7 +15,19 @@
 
 namespace {
 
-using EditorTest = WindowTest;
+class EditorTest : public WindowTest {
+protected:
+    // "Sveiki " in the editor's font, then "draugi" in bold red.
+    void TypeInTwoFonts()
+    {
+        Type("Sveiki ");
+        TFont bold = edit_->Font();
+        bold.font.setBold(true);
+        bold.color = Qt::red;
+        edit_->SelAttributes()->Assign(bold);
+        Type("draugi");
+    }
+};
 
 TEST_F(EditorTest, ConvertReplacesTheTextByExactlyItsConvertedForm)
 {
@@ -103,12 +115,7 @@ TEST_F(EditorTest, TextInTheSystemColourShowsOnADarkTheme)
 
 TEST_F(EditorTest, ConvertAndClearAreEachOneUndoStepThatBringsBackFonts)
 {
-    Type("Sveiki ");
-    TFont bold = edit_->Font();
-    bold.font.setBold(true);
-    bold.color = Qt::red;
-    edit_->SelAttributes()->Assign(bold);
-    Type("draugi");
+    TypeInTwoFonts();
     const QString html = edit_->toHtml();
 
     Key(Qt::Key_K);
@@ -135,12 +142,7 @@ TEST_F(EditorTest, ConvertAndClearAreEachOneUndoStepThatBringsBackFonts)
 // before Convert is no longer undone. A table only Qt's own undo brings back.
 TEST_F(EditorTest, UndoAndRedoOfConvertGiveBackExactlyEachText)
 {
-    Type("Sveiki ");
-    TFont bold = edit_->Font();
-    bold.font.setBold(true);
-    bold.color = Qt::red;
-    edit_->SelAttributes()->Assign(bold);
-    Type("draugi");
+    TypeInTwoFonts();
     Key(Qt::Key_Return, Qt::NoModifier);
     QTextBlockFormat centred;
     centred.setAlignment(Qt::AlignHCenter);

@@ -266,12 +266,14 @@ private:
         // Released however the fill ends, or the window would stay held.
         const std::unique_ptr<THeldLayout, void (*)(THeldLayout*)> release(
             held ? &layout : nullptr, [](THeldLayout* held) { held->Release(false, false); });
-        if (clear)
-            doc.clear();
         QTextCursor cursor(&doc);
-        cursor.select(QTextCursor::Document);
-        cursor.removeSelectedText();
-        ReportChange(doc);
+        if (clear) {
+            doc.clear();
+        } else {
+            cursor.select(QTextCursor::Document);
+            cursor.removeSelectedText();
+            ReportChange(doc);
+        }
         fill(cursor);
         ReportChange(doc);
     }
@@ -317,7 +319,7 @@ private:
                 // text, whose paragraphs Qt makes as quickly as it loads them.
                 const qsizetype breaks = rest.count(u'\n');
                 if (blocksLeft > breaks && runLeft >= rest.size() - breaks &&
-                    (breaks == 0 || block->charFormat == run->format)) {
+                    (breaks == 0 || (run != record_.runs.cend() && block->charFormat == run->format))) {
                     if (!rest.isEmpty())
                         cursor.insertText(QString::fromRawData(rest.data(), rest.size()), formatAt(run->format).toCharFormat());
                     blocksLeft -= breaks;
@@ -326,7 +328,7 @@ private:
                     break;
                 }
                 const qsizetype lineEnd = rest.indexOf(u'\n');
-                // The line's text in the runs' formats; the record holds no break inside a run.
+                // The line's text, in the formats of the runs it crosses.
                 for (QStringView line = lineEnd < 0 ? rest : rest.first(lineEnd); !line.isEmpty();) {
                     const qsizetype length = qMin(line.size(), runLeft);
                     cursor.insertText(QString::fromRawData(line.data(), length), formatAt(run->format).toCharFormat());

@@ -205,7 +205,7 @@ private:
         try {
             for (Piece& piece : pieces_) {
                 const QString text = piece.Text();
-                std::u16string converted = convert_({reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())});
+                std::u16string converted = convert_({QStringView(text).utf16(), std::size_t(text.size())});
                 {
                     std::unique_lock lock(mutex_);
                     changed_.wait(lock, [this] { return ready_.size() < Ahead || stop_; });

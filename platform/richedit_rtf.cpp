@@ -93,8 +93,8 @@ void TRichEditLines::SaveToFile(const QString& name) const
             const QTextFragment fragment = it.fragment();
             if (fragment.isValid()) {
                 const QString text = fragment.text();
-                writer.Run(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())),
-                           formats.value(fragment.charFormatIndex()), rtf);
+                writer.Run({QStringView(text).utf16(), std::size_t(text.size())}, *formats.constFind(fragment.charFormatIndex()),
+                           rtf);
                 write(Chunk);
             }
         }

@@ -5,7 +5,7 @@ string(REPLACE "," ";" source_dirs "${SOURCE_DIRS}")
 set(updated ${QM}.ts)
 file(COPY_FILE ${TS} ${updated})
 # Quiet unless it fails: it warns of every out-of-class tr() it reads.
-execute_process(COMMAND ${LUPDATE} -silent -locations none -extensions cpp,h ${source_dirs} -ts ${updated}
+execute_process(COMMAND ${LUPDATE} -silent -locations none -extensions cpp,h,js ${source_dirs} -ts ${updated}
                 OUTPUT_VARIABLE scanned ERROR_VARIABLE scanned RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "lupdate failed:\n${scanned}")

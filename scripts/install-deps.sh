@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building Zimbrots needs: with "test", also testing it;
-# with "cross", building and testing the filter for other processors instead.
+# with "cross", building and testing the filter for other processors instead; with "web",
+# building the web page alone.
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,15 +19,21 @@ test_packages=(clang libclang-rt-dev python3-xlib debootstrap libgmock-dev libbe
                x11-utils x11-xserver-utils imagemagick desktop-file-utils appstream libreoffice-writer-nogui perl file
                lintian qemu-user qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus
                ibus ibus-gtk3 python3-gi gir1.2-gtk-3.0)
+# The web page: WebAssembly from Debian's clang, lld, libc++ and wasi-libc; python3 assembles it.
+web_packages=(cmake ninja-build clang-19 lld-19 libc++-19-dev-wasm32 libclang-rt-19-dev-wasm32 wasi-libc python3
+              librsvg2-bin)
+# Its tests: Debian's Chromium, driven through its WebDriver, with fonts for the Latvian letters.
+web_test_packages=(chromium chromium-driver python3-selenium fonts-dejavu-core)
 # The check on Debian's other processors: cross compilers and the emulator.
 cross_packages=(qemu-user g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-i686-linux-gnu g++-powerpc64le-linux-gnu
                 g++-s390x-linux-gnu)
 
 case "${1:-}" in
   "") packages=("${build_packages[@]}") ;;
-  test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+  test) packages=("${build_packages[@]}" "${test_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}") ;;
   cross) packages=("${build_packages[@]}" "${cross_packages[@]}") ;;
-  *) echo "usage: install-deps.sh [test|cross]" >&2; exit 2 ;;
+  web) packages=("${web_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [test|cross|web]" >&2; exit 2 ;;
 esac
 
 missing=()

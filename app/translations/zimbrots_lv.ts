@@ -104,4 +104,91 @@
         <translation>Nevar saglabāt &quot;%1&quot;: %2</translation>
     </message>
 </context>
+<context>
+    <name>WebPage</name>
+    <message>
+        <source>Text</source>
+        <translation>Teksts</translation>
+    </message>
+    <message>
+        <source>Hacker writing</source>
+        <translation>Hakeru rakstība</translation>
+    </message>
+    <message>
+        <source>Type or paste text here.</source>
+        <translation>Ieraksti vai ielīmē tekstu šeit.</translation>
+    </message>
+    <message>
+        <source>Hacker writing appears here as you type.</source>
+        <translation>Hakeru rakstība parādās šeit, kamēr raksti.</translation>
+    </message>
+    <message>
+        <source>Convert</source>
+        <translation>Konvertēt</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Notīrīt</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopēt</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>Kopīgot</translation>
+    </message>
+    <message>
+        <source>Save as RTF</source>
+        <translation>Saglabāt kā RTF</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Par programmu</translation>
+    </message>
+    <message>
+        <source>Font</source>
+        <translation>Fonts</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Izmērs</translation>
+    </message>
+    <message>
+        <source>Bold</source>
+        <translation>Treknraksts</translation>
+    </message>
+    <message>
+        <source>Italic</source>
+        <translation>Slīpraksts</translation>
+    </message>
+    <message>
+        <source>File name</source>
+        <translation>Faila nosaukums</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Saglabāt</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Atcelt</translation>
+    </message>
+    <message>
+        <source>Copied.</source>
+        <translation>Nokopēts.</translation>
+    </message>
+    <message>
+        <source>Converting…</source>
+        <translation>Konvertē…</translation>
+    </message>
+    <message>
+        <source>The clipboard cannot be written: %1</source>
+        <translation>Starpliktuvē nevar ierakstīt: %1</translation>
+    </message>
+    <message>
+        <source>The conversion cannot start: %1</source>
+        <translation>Konvertēšanu nevar sākt: %1</translation>
+    </message>
+</context>
 </TS>

@@ -13,3 +13,6 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld -mexec-model=reactor -Wl,--strip-a
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Nothing of the page installs as a library: the folder is named, not guessed for a platform
+# GNUInstallDirs does not know.
+set(CMAKE_INSTALL_LIBDIR lib)

@@ -3,6 +3,7 @@
 fields' text, the accessibility tree's names, the clipboard and the bytes of a download.
 Usage: web_test.py PAGE_DIR ZIMBROTS_CONVERT WEB_RTF_RUNS [ARTEFACTS_DIR]"""
 import base64
+import contextlib
 import hashlib
 import pathlib
 import re
@@ -13,13 +14,12 @@ import threading
 import time
 import xml.etree.ElementTree as ET
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "web"))
 import serve  # noqa: E402
+from chromium import browser  # noqa: E402
 
 page_dir, convert_tool, rtf_tool = sys.argv[1:4]
 artefacts = pathlib.Path(sys.argv[4] if len(sys.argv) > 4 else tempfile.mkdtemp())
@@ -55,20 +55,6 @@ def wait_for(driver, script, what, seconds=60, *args):
     raise AssertionError(f"waited {seconds} s for {what}")
 
 
-def browser(language="en-US", downloads=None):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
-                 "--disable-component-update", "--disable-sync", "--disable-dev-shm-usage",
-                 f"--lang={language}", "--window-size=1280,900", f"--user-data-dir={tempfile.mkdtemp()}"):
-        options.add_argument(flag)
-    options.add_experimental_option("prefs", {"intl.accept_languages": language})
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    if downloads:
-        driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": str(downloads)})
-    return driver
-
-
 def open_page(driver, address):
     driver.get(address)
     wait_for(driver, "return document.getElementById('editor') && document.title", "the page")
@@ -102,7 +88,8 @@ def live_is(driver, expected):
 
 
 def typing(driver):
-    """Real key events, Latvian letters in both cases; the live pane follows; Ctrl+K converts."""
+    """Real key events, Latvian letters in both cases; the live pane follows; Ctrl+K converts,
+    Ctrl+Z takes it back."""
     clear(driver)
     editor = driver.find_element(By.ID, "editor")
     editor.send_keys("Hello, ābols!", Keys.ENTER, LATVIAN, " ", LATVIAN.upper())
@@ -114,6 +101,8 @@ def typing(driver):
     editor.send_keys(Keys.CONTROL, "k")
     wait_for(driver, "return document.getElementById('editor').textContent.startsWith('|-|3')", "Ctrl+K")
     assert utf8_of(driver, "editor") == expected
+    editor.send_keys(Keys.CONTROL, "z")
+    assert utf8_of(driver, "editor") == typed.encode(), "Ctrl+Z gave back another text"
 
 
 def corpus(driver):
@@ -240,12 +229,15 @@ def long_text(driver):
     assert max(tasks, default=0) <= 200, f"main-thread tasks of {sorted(tasks)[-5:]} ms"
 
 
-def offline(driver, running, address):
-    """After one visit, with the server gone, a reload opens and converts; using the page asks
-    the network for nothing."""
-    open_page(driver, address)
+def offline(driver, running):
+    """After one visit the browser can install the page, with its share target; with the server
+    gone, a reload opens and converts; using the page asks the network for nothing."""
     wait_for(driver, "return navigator.serviceWorker.controller || (location.reload(), false)", "the service worker", 30)
     wait_for(driver, "return document.getElementById('editor')", "the page again")
+    errors = driver.execute_cdp_cmd("Page.getInstallabilityErrors", {})["installabilityErrors"]
+    assert not errors, f"the browser would not install the page: {errors}"
+    manifest = driver.execute_cdp_cmd("Page.getAppManifest", {})
+    assert not manifest.get("errors") and '"share_target"' in manifest.get("data", ""), manifest
     asked = len(serve.PageHandler.requests)
     editor = driver.find_element(By.ID, "editor")
     editor.send_keys("Sveiki")
@@ -260,17 +252,28 @@ def offline(driver, running, address):
     live_is(driver, b"44b0|_5")
 
 
+@contextlib.contextmanager
+def session(language="en-US", downloads=None):
+    """The page served on a port of its own, open in a new browser profile."""
+    running = serve.server(page_dir, 0)
+    threading.Thread(target=running.serve_forever, daemon=True).start()
+    address = f"http://127.0.0.1:{running.server_address[1]}/"
+    driver = browser(language, downloads)
+    try:
+        open_page(driver, address)
+        yield driver, running, address
+    finally:
+        driver.quit()
+        running.shutdown()
+        running.server_close()
+
+
 def main():
     sizes = sum(pathlib.Path(page_dir, name).stat().st_size for name in
                 ("index.html", "app.js", "convert_worker.js", "style.css", "zimbrots.wasm", "sw.js", "manifest.webmanifest"))
     check(f"the page with its module is under 150 KiB ({sizes} bytes)", lambda: None if sizes < 150 << 10 else 1 / 0)
-    running = serve.server(page_dir, 0)
-    threading.Thread(target=running.serve_forever, daemon=True).start()
-    address = f"http://127.0.0.1:{running.server_address[1]}/"
     downloads = pathlib.Path(tempfile.mkdtemp())
-    driver = browser(downloads=downloads)
-    try:
-        open_page(driver, address)
+    with session(downloads=downloads) as (driver, running, address):
         assert driver.title == "Zimbrots v0.0.0.1", driver.title
         check("typed keys convert as the user types; Ctrl+K converts", typing, driver)
         check("a pasted corpus converts as the filter converts it; Copy copies it", corpus, driver)
@@ -284,19 +287,13 @@ def main():
         check("the single file works from file://", single_file, driver)
         open_page(driver, address)
         check("20 MiB pasted and converted with no main-thread task over 200 ms", long_text, driver)
-        check("a second visit works offline; using the page makes no request", offline, driver, running, address)
-    finally:
-        driver.quit()
-    latvian = browser("lv")
-    try:
-        running = serve.server(page_dir, 0)
-        threading.Thread(target=running.serve_forever, daemon=True).start()
-        open_page(latvian, f"http://127.0.0.1:{running.server_address[1]}/")
-        check("in Latvian, the names are Latvian", accessible_names, latvian,
+    # A first visit in a new profile: what the browser keeps of it is the service worker's alone.
+    with session() as (driver, running, address):
+        check("the page can be installed; a second visit works offline; using the page makes no request", offline,
+              driver, running)
+    with session("lv") as (driver, running, address):
+        check("in Latvian, the names are Latvian", accessible_names, driver,
               ["Teksts", "Hakeru rakstība", "Konvertēt", "Notīrīt", "Kopēt", "Saglabāt kā RTF", "Par programmu"])
-        running.shutdown()
-    finally:
-        latvian.quit()
     print(f"web: {results['passed']} passed, {results['failed']} failed")
     return 1 if results["failed"] else 0
 

@@ -60,8 +60,8 @@ step() {  # step DESCRIPTION COMMAND...
     [ -n "$line" ] || line=$(tail -n 1 "$log")
     fails "$1"
     echo "  its error: $line"
-    # The checks that failed, where the step's tests name them.
-    grep -E '^FAILED: |^\[  FAILED  \] [A-Za-z]' "$log" | sort -u | head -n 10 | sed 's/^/  failed: /'
+    # The checks that failed, where the step's tests name them; its last lines either way.
+    grep -E '^FAILED: |^\[  FAILED  \] [A-Za-z]' "$log" | sort -u | head -n 10 | sed 's/^/  failed: /' || true
     echo "  last lines of its output:"
     tail -n 25 "$log" | sed 's/^/    /'
     checks_end

@@ -45,7 +45,7 @@ const editor = $("editor"), live = $("live"), status = $("status");
 
 // Text this long goes in a worker trip after a pause in typing, and into the view in chunks.
 const LongText = 1 << 18;
-const ChunkLength = 1 << 16;
+const ChunkLength = 1 << 14;
 
 // ---- The conversion worker ----
 
@@ -159,7 +159,22 @@ const lineCount = (text) => {
   return lines;
 };
 
-// The runs' nodes, in chunks when long: each ends after a line break once it holds ChunkLength.
+// Where a piece of text that has room left in its chunk ends: after the first line break once
+// the room is filled. A longer line is cut after a space, as its wrapping would cut it, or
+// anywhere but inside a surrogate pair: the browser lays out a line as a whole.
+function pieceEnd(text, at, room) {
+  const limit = Math.min(text.length, at + room + ChunkLength);
+  if (limit === text.length && text.length - at <= room) return limit;
+  const lineEnd = text.indexOf("\n", at + room - 1);
+  if (lineEnd >= 0 && lineEnd < limit) return lineEnd + 1;
+  if (limit === text.length) return limit;
+  const space = text.lastIndexOf(" ", limit - 1);
+  if (space >= at + room - 1) return space + 1;
+  const unit = text.charCodeAt(limit - 1);
+  return unit >= 0xD800 && unit < 0xDC00 ? limit - 1 : limit;
+}
+
+// The runs' nodes, in chunks when long: each ends where pieceEnd cuts once it holds ChunkLength.
 function* nodesOf(runs) {
   const total = runs.reduce((sum, [text]) => sum + text.length, 0);
   if (total <= ChunkLength) {
@@ -176,16 +191,12 @@ function* nodesOf(runs) {
   };
   for (const [text, format] of runs) {
     for (let at = 0; at < text.length;) {
-      let end = text.length;
-      if (length + end - at > ChunkLength) {
-        const lineEnd = text.indexOf("\n", at + Math.max(0, ChunkLength - length - 1));
-        if (lineEnd >= 0) end = lineEnd + 1;
-      }
+      const end = pieceEnd(text, at, Math.max(1, ChunkLength - length));
       const piece = text.slice(at, end);
       pieces.push([piece, format]);
       length += piece.length;
       at = end;
-      if (length >= ChunkLength && piece.endsWith("\n")) yield chunk();
+      if (length >= ChunkLength && (piece.endsWith("\n") || end < text.length)) yield chunk();
     }
   }
   if (pieces.length) yield chunk();

@@ -1,148 +1,194 @@
 #include "ibus/engine.h"
 
-#include "conversion/convert.h"
-#include "ibus/key_composer.h"
-#include "ibus/typed_word.h"
+#include "typing/typing.h"
 
+#include <cstring>
 #include <string>
 
 namespace {
 
-using zimbrots::KeyComposer;
-using zimbrots::TypedWord;
+using zimbrots::Answer;
+using zimbrots::Typing;
+
+// One for the engine's process: the switch holds in every program for the session.
+zimbrots::TypingSettings settings;
 
 struct ZimbrotsEngine {
     IBusEngine parent;
-    TypedWord* word;
-    KeyComposer* composer;
+    Typing* typing;
+    IBusPropList* properties;
+    IBusProperty* mode;  // "InputMode", which GNOME's keyboard menu shows
+    // IBus moves one engine between programs as they take the keys, and what it keeps of the
+    // text around the cursor stays the last program's until the new one tells its own.
+    bool told;
 };
 
 struct ZimbrotsEngineClass {
     IBusEngineClass parent;
 };
 
-// Modifiers that make a key a shortcut: the application's, never typed. AltGr (Mod5) and
-// Shift choose a letter instead.
-constexpr guint ShortcutModifiers =
-    IBUS_CONTROL_MASK | IBUS_MOD1_MASK | IBUS_MOD4_MASK | IBUS_SUPER_MASK | IBUS_HYPER_MASK | IBUS_META_MASK;
+}  // namespace
 
-bool IsModifierKey(guint keyval)
-{
-    return (keyval >= IBUS_KEY_Shift_L && keyval <= IBUS_KEY_Hyper_R) ||
-           (keyval >= IBUS_KEY_ISO_Lock && keyval <= IBUS_KEY_ISO_Level5_Lock) || keyval == IBUS_KEY_Mode_switch ||
-           keyval == IBUS_KEY_Num_Lock;
-}
+G_DEFINE_TYPE(ZimbrotsEngine, zimbrots_engine, IBUS_TYPE_ENGINE)
+
+namespace {
 
 ZimbrotsEngine* Self(IBusEngine* engine) { return reinterpret_cast<ZimbrotsEngine*>(engine); }
 
-// The word, converted, as preedit. Shown in commit mode, so that IBus puts it into the text
-// whenever the field loses the focus, is reset or the engine is switched off.
-void ShowWord(ZimbrotsEngine* self)
+// The key code IBus gives Backspace (the kernel's, as IBus passes them on).
+constexpr guint BackSpaceKeycode = 14;
+
+constexpr const char* HackerChoice = "InputMode.Hacker";
+constexpr const char* TypedChoice = "InputMode.AsTyped";
+
+IBusProperty* Choice(const char* name, const char* label)
+{
+    return ibus_property_new(name, PROP_TYPE_RADIO, ibus_text_new_from_static_string(label), nullptr, nullptr, TRUE,
+                             TRUE, PROP_STATE_UNCHECKED, nullptr);
+}
+
+// The menu's state and the symbol on the panel follow the switch.
+void ShowMode(ZimbrotsEngine* self)
 {
     IBusEngine* engine = &self->parent;
-    if (self->word->Empty()) {
-        ibus_engine_update_preedit_text_with_mode(engine, ibus_text_new_from_static_string(""), 0, FALSE,
-                                                  IBUS_ENGINE_PREEDIT_CLEAR);
-        return;
+    ibus_property_set_symbol(self->mode, ibus_text_new_from_static_string(settings.converting ? "|-|" : "H"));
+    ibus_property_set_label(self->mode, ibus_text_new_from_static_string(
+                                            settings.converting ? "Hacker writing" : "Hacker writing off"));
+    IBusPropList* choices = ibus_property_get_sub_props(self->mode);
+    for (guint i = 0; IBusProperty* choice = ibus_prop_list_get(choices, i); i++) {
+        const bool hacker = std::strcmp(ibus_property_get_key(choice), HackerChoice) == 0;
+        ibus_property_set_state(choice, hacker == settings.converting ? PROP_STATE_CHECKED : PROP_STATE_UNCHECKED);
+        ibus_engine_update_property(engine, choice);
     }
-    IBusText* text = ibus_text_new_from_string(self->word->Converted().c_str());
-    const guint length = ibus_text_get_length(text);
-    ibus_text_append_attribute(text, IBUS_ATTR_TYPE_UNDERLINE, IBUS_ATTR_UNDERLINE_SINGLE, 0, length);
-    ibus_engine_update_preedit_text_with_mode(engine, text, length, TRUE, IBUS_ENGINE_PREEDIT_COMMIT);
+    ibus_engine_update_property(engine, self->mode);
 }
 
-// Puts the word into the text, converted (or as typed), followed by what ended it.
-void CommitWord(ZimbrotsEngine* self, bool converted = true, const std::string& then = {})
+// Whether the program holds text just before the cursor, with nothing selected.
+bool TextBeforeCursorIs(ZimbrotsEngine* self, const std::string& expected)
 {
-    std::string text;
-    if (!self->word->Empty()) {
-        text = converted ? self->word->Converted() : self->word->Typed();
-        self->word->Clear();
-        ShowWord(self);
-    }
-    text += then;
-    if (!text.empty())
-        ibus_engine_commit_text(&self->parent, ibus_text_new_from_string(text.c_str()));
+    IBusEngine* engine = &self->parent;
+    if (!self->told)
+        return false;
+    IBusText* text = nullptr;
+    guint cursor = 0, anchor = 0;
+    ibus_engine_get_surrounding_text(engine, &text, &cursor, &anchor);
+    if (!text || cursor != anchor)
+        return false;
+    const char* all = ibus_text_get_text(text);
+    const char* end = g_utf8_offset_to_pointer(all, glong(cursor));
+    const std::size_t before = std::size_t(end - all);
+    return before >= expected.size() && std::memcmp(end - expected.size(), expected.data(), expected.size()) == 0;
 }
 
-// Keys the engine does not use go to the application, after the word: shortcuts keep working.
-gboolean PassOn(ZimbrotsEngine* self)
+// Takes back characters the engine put just before the cursor: where the program tells its
+// text, by deleting them once it shows them there; elsewhere by a Backspace for each, sent on
+// as the program's own keys. False where the program shows something else there.
+bool TakeBack(ZimbrotsEngine* self, const Answer& answer)
 {
-    self->composer->Reset();
-    CommitWord(self);
-    return FALSE;
+    IBusEngine* engine = &self->parent;
+    if (engine->client_capabilities & IBUS_CAP_SURROUNDING_TEXT) {
+        if (!TextBeforeCursorIs(self, answer.takenBack))
+            return false;
+        ibus_engine_delete_surrounding_text(engine, -gint(answer.takeBack), guint(answer.takeBack));
+        return true;
+    }
+    for (std::size_t i = 0; i < answer.takeBack; i++) {
+        ibus_engine_forward_key_event(engine, IBUS_KEY_BackSpace, BackSpaceKeycode, 0);
+        ibus_engine_forward_key_event(engine, IBUS_KEY_BackSpace, BackSpaceKeycode, IBUS_RELEASE_MASK);
+    }
+    return true;
+}
+
+// Carries out the typing library's answer; false where the key goes on to the program.
+gboolean Carry(ZimbrotsEngine* self, const Answer& answer)
+{
+    IBusEngine* engine = &self->parent;
+    // Only the word's own text is taken back: where the program shows something else there,
+    // the word is left as it stands and the key is the program's.
+    if (answer.takeBack > 0 && !TakeBack(self, answer)) {
+        self->typing->Forget();
+        return FALSE;
+    }
+    if (!answer.commit.empty())
+        ibus_engine_commit_text(engine, ibus_text_new_from_string(answer.commit.c_str()));
+    if (answer.switched)
+        ShowMode(self);
+    return answer.handled;
 }
 
 gboolean ProcessKeyEvent(IBusEngine* engine, guint keyval, guint /*keycode*/, guint state)
 {
     ZimbrotsEngine* self = Self(engine);
-    if (state & IBUS_RELEASE_MASK)
-        return FALSE;
-    if (state & ShortcutModifiers)
-        return PassOn(self);
-    if (IsModifierKey(keyval))
-        return FALSE;
-    if (keyval == IBUS_KEY_BackSpace || keyval == IBUS_KEY_Escape) {
-        if (self->composer->Waiting()) {
-            self->composer->Reset();
-            return TRUE;
-        }
-        if (self->word->Empty())
-            return FALSE;
-        // Escape keeps the word as it was typed.
-        if (keyval == IBUS_KEY_Escape)
-            CommitWord(self, false);
-        else if (self->word->TakeBack())
-            ShowWord(self);
-        return TRUE;
-    }
-    char32_t c = 0;
-    switch (self->composer->Feed(keyval, c)) {
-    case KeyComposer::Outcome::Waiting:
-    case KeyComposer::Outcome::Dropped:
-        return TRUE;
-    case KeyComposer::Outcome::NoCharacter:
-        return PassOn(self);
-    case KeyComposer::Outcome::Typed:
-        break;
-    }
-    // Enter, Tab and the like act in the application as they always do.
-    if (c < 0x20 || c == 0x7F)
-        return PassOn(self);
-    if (zimbrots::BelongsToWord(c)) {
-        self->word->Add(c);
-        ShowWord(self);
-        return TRUE;
-    }
-    char bytes[6];
-    const std::string character(bytes, std::size_t(g_unichar_to_utf8(c, bytes)));
-    CommitWord(self, true, zimbrots::ConvertUtf8(character));
-    return TRUE;
+    // Each letter goes into the text as it is typed, in every program: a word held open as
+    // preedit is lost where Qt's plugin drops what comes after its window lost the keys, and
+    // where IBus moves its one engine to the next program before the word is put in (XIM).
+    self->typing->SetDirect(true);
+    zimbrots::Key key;
+    key.keysym = keyval;
+    key.modifiers = state & ~guint(IBUS_RELEASE_MASK);
+    key.character = ibus_keyval_to_unicode(keyval);
+    key.released = state & IBUS_RELEASE_MASK;
+    return Carry(self, self->typing->Press(key));
 }
 
-// IBus itself has put the preedit into the text (it was shown in commit mode): start afresh.
-void Forget(IBusEngine* engine)
+void PropertyActivate(IBusEngine* engine, const gchar* name, guint state)
+{
+    if (state != PROP_STATE_CHECKED)
+        return;
+    ZimbrotsEngine* self = Self(engine);
+    if (std::strcmp(name, HackerChoice) == 0 || std::strcmp(name, TypedChoice) == 0)
+        Carry(self, self->typing->SetConverting(std::strcmp(name, HackerChoice) == 0));
+}
+
+// The program reset the field or lost the keys, or another engine took over: a new word.
+void Forget(IBusEngine* engine) { Self(engine)->typing->Reset(); }
+
+void SetSurroundingText(IBusEngine* engine, IBusText* text, guint cursor, guint anchor)
+{
+    IBUS_ENGINE_CLASS(zimbrots_engine_parent_class)->set_surrounding_text(engine, text, cursor, anchor);
+    Self(engine)->told = true;
+}
+
+// Asks the program for the text around the cursor.
+void AskForSurroundingText(IBusEngine* engine) { ibus_engine_get_surrounding_text(engine, nullptr, nullptr, nullptr); }
+
+void FocusIn(IBusEngine* engine)
 {
     ZimbrotsEngine* self = Self(engine);
-    self->word->Clear();
-    self->composer->Reset();
+    self->told = false;
+    AskForSurroundingText(engine);
+    ibus_engine_register_properties(engine, self->properties);
+    ShowMode(self);
 }
+
 
 }  // namespace
 
-G_DEFINE_TYPE(ZimbrotsEngine, zimbrots_engine, IBUS_TYPE_ENGINE)
+void zimbrots_engine_set_switch_key(guint keyval, guint modifiers)
+{
+    settings.switchKeysym = keyval;
+    settings.switchModifiers = modifiers;
+}
 
 static void zimbrots_engine_init(ZimbrotsEngine* self)
 {
-    self->word = new TypedWord;
-    self->composer = new KeyComposer;
+    self->typing = new Typing(settings);
+    self->told = false;
+    IBusPropList* choices = ibus_prop_list_new();
+    ibus_prop_list_append(choices, Choice(HackerChoice, "Hacker writing"));
+    ibus_prop_list_append(choices, Choice(TypedChoice, "As typed"));
+    self->mode = ibus_property_new("InputMode", PROP_TYPE_MENU, ibus_text_new_from_static_string("Hacker writing"),
+                                   nullptr, nullptr, TRUE, TRUE, PROP_STATE_UNCHECKED, choices);
+    self->properties = ibus_prop_list_new();
+    g_object_ref_sink(self->properties);
+    ibus_prop_list_append(self->properties, self->mode);
 }
 
 static void zimbrots_engine_finalize(GObject* object)
 {
     ZimbrotsEngine* self = reinterpret_cast<ZimbrotsEngine*>(object);
-    delete self->word;
-    delete self->composer;
+    delete self->typing;
+    g_object_unref(self->properties);
     G_OBJECT_CLASS(zimbrots_engine_parent_class)->finalize(object);
 }
 
@@ -151,7 +197,11 @@ static void zimbrots_engine_class_init(ZimbrotsEngineClass* klass)
     G_OBJECT_CLASS(klass)->finalize = zimbrots_engine_finalize;
     IBusEngineClass* engine = IBUS_ENGINE_CLASS(klass);
     engine->process_key_event = ProcessKeyEvent;
+    engine->property_activate = PropertyActivate;
+    engine->focus_in = FocusIn;
     engine->focus_out = Forget;
     engine->reset = Forget;
     engine->disable = Forget;
+    engine->enable = AskForSurroundingText;
+    engine->set_surrounding_text = SetSurroundingText;
 }

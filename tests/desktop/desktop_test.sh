@@ -12,6 +12,7 @@ export LC_ALL=C.UTF-8
 build=$1 artefacts=$2
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
+fields=()
 mkdir -p "$artefacts"
 . "$here/../checks.sh"
 title=$(program_title)
@@ -20,7 +21,7 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-mul
 qt_plugins=/usr/lib/$multiarch/qt6/plugins
 gtk_modules=/usr/lib/$multiarch/gtk-3.0/3.0.0/immodules
 cleanup() {
-  stop "${app:-}" "${field:-}" "${ibus:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
+  stop "${app:-}" "${fields[@]}" "${ibus:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
   stop "${xvfb:-}"
   rm -rf "$work"
 }
@@ -284,16 +285,31 @@ field_holds() {  # field_holds PROGRAM TEXT
   saw="$1's field holds '$answer', expected '$2'"
   [ "$answer" = "$2" ]
 }
-# Qt's input context reaches the engine a while after the window shows, later still under the
-# sanitizers: a probe is typed until the engine converts it, each try wiped before the next.
-converts_probe() {
+# A program's input context reaches the engine a while after its window shows (Qt's later
+# still under the sanitizers; GTK 4 takes the first keys itself meanwhile): a probe is typed
+# until the engine converts it, each try wiped before the next.
+converts_probe() {  # converts_probe PROGRAM
   local converted=1
   xdotool type --delay 80 'a '
-  wait_for 5 field_holds zimbrots '4 ' && converted=0
+  wait_for 5 field_holds "$1" '4 ' && converted=0
   xdotool key ctrl+a BackSpace
-  wait_for 5 field_holds zimbrots '' || return 1
+  wait_for 5 field_holds "$1" '' || return 1
   return $converted
 }
+# Words typed, then one left open with its last letter, š's four characters, taken back.
+type_words() {  # type_words TEXT: TEXT, then "Sveikš", Backspace and "i"
+  xdotool type --delay 80 "$1Sveikš"
+  xdotool key --delay 80 BackSpace
+  xdotool type --delay 80 'i'
+}
+gtk_field() {  # gtk_field VERSION TITLE PROGRAM: starts the field and gives it the keys
+  GTK_IM_MODULE=ibus /usr/bin/python3 "$here/gtk_field.py" "$1" 2>>"$work/stderr" &
+  fields+=($!)
+  check "IBus, GTK $1: the field's window appears" wait_for 30 visible "^$2\$" || return 1
+  xdotool windowfocus --sync "$found"
+  check "IBus, GTK $1: the field's input context reaches the engine" wait_for 60 converts_probe "$3"
+}
+file_holds() { saw="the file holds '$(cat "$1" 2>/dev/null)'"; [ "$(cat "$1" 2>/dev/null)" = "$2" ]; }
 through_ibus() {
   if ! [ -x "$build/ibus/ibus-engine-zimbrots" ] || ! command -v ibus-daemon >/dev/null ||
      ! [ -f "$qt_plugins/platforminputcontexts/libibusplatforminputcontextplugin.so" ] ||
@@ -302,28 +318,58 @@ through_ibus() {
     return
   fi
   export IBUS_ADDRESS_FILE=$work/ibus-address
-  IBUS_COMPONENT_PATH=$build/ibus/component ibus-daemon --panel=disable --emoji-extension=disable \
+  IBUS_COMPONENT_PATH=$build/ibus/component ibus-daemon --xim --panel=disable --emoji-extension=disable \
     --config=/usr/libexec/ibus-memconf --cache=none >"$work/ibus.log" 2>&1 &
   ibus=$!
   need "ibus-daemon starts with the engine" wait_for 30 engine_listed
   QT_IM_MODULE=ibus start
   need "the input method zimbrots is chosen" wait_for 10 engine_chosen
-  need "the window's input context reaches the engine" wait_for 60 converts_probe
-  xdotool type --delay 80 'Labdien, ābols! '
-  check "IBus, Qt: typed words arrive in hacker writing" wait_for 10 field_holds zimbrots '|_4bd|3|\|, 44b0|_5! '
-  GTK_IM_MODULE=ibus /usr/bin/python3 "$here/gtk_field.py" 2>>"$work/stderr" &
-  field=$!
-  check "IBus, GTK: the field's window appears" wait_for 30 visible '^GTK field$'
-  xdotool windowfocus --sync "$found"
-  xdotool type --delay 80 'Žūžū, Ķēķis! Sveiki'
-  check "IBus, GTK: typed words arrive in hacker writing" wait_for 10 field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! '
-  import -window root "$artefacts/ibus-preedit.png"
-  # A word still being typed goes in when the window loses the keys.
-  xdotool windowfocus --sync "$window"
-  check "IBus, GTK: the word being typed goes in when the window loses the keys" \
+  need "the window's input context reaches the engine" wait_for 60 converts_probe zimbrots
+  # In each program a word is left open as the next one takes the keys: it must be there, once.
+  # Qt, and GTK 4 before, dropped text that came once the window had lost the keys.
+  type_words 'Labdien, ābols! '
+  check "IBus, Qt: typed words arrive in hacker writing, Backspace takes back a letter" \
+    wait_for 10 field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k|'
+  fields=()
+  gtk_field 3 'GTK field' gtk-field
+  check "IBus, Qt: the word being typed stays when the window loses the keys" \
+    field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k|'
+  type_words 'Žūžū, Ķēķis! '
+  check "IBus, GTK 3: typed words arrive in hacker writing, Backspace takes back a letter" \
     wait_for 10 field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k|'
-  stop "$field"
-  field=""
+  import -window root "$artefacts/ibus-typing.png"
+  if [ -f "${gtk_modules/gtk-3.0\/3.0.0/gtk-4.0/4.0.0}/libim-ibus.so" ] &&
+     /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "4.0")' 2>/dev/null; then
+    gtk_field 4 'GTK 4 field' gtk4-field
+    check "IBus, GTK 3: the word being typed stays when the window loses the keys, once" \
+      field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k|'
+    type_words 'Ūdens! '
+    check "IBus, GTK 4: typed words arrive in hacker writing, Backspace takes back a letter" \
+      wait_for 10 field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k|'
+  else
+    skip "GTK 4 (ibus-gtk4 or gir1.2-gtk-4.0 is not installed)"
+  fi
+  if command -v xterm >/dev/null; then
+    # xterm reaches IBus through XIM and tells no text around its cursor: the word is preedit.
+    XMODIFIERS=@im=ibus xterm -title 'xterm field' -e sh -c "cat >'$work/typed'" 2>>"$work/stderr" &
+    fields+=($!)
+    check "IBus, XIM: xterm's window appears" wait_for 30 visible '^xterm field$'
+    local xterm=$found
+    xdotool windowfocus --sync "$xterm"
+    [ "${#fields[@]}" -lt 3 ] || check "IBus, GTK 4: the word being typed stays when the window loses the keys, once" \
+      field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k|'
+    type_words 'Labdien! '
+    xdotool windowfocus --sync "$window"
+    xdotool windowfocus --sync "$xterm"
+    xdotool key --delay 80 Return
+    check "IBus, XIM: xterm's program gets the words and the word open when the window lost the keys, once" \
+      wait_for 10 file_holds "$work/typed" '|_4bd|3|\|! 5\/3|k|'
+  else
+    skip "xterm through XIM (xterm is not installed)"
+  fi
+  stop "${fields[@]}"
+  fields=()
+  xdotool windowfocus --sync "$window"
   check "with the input method, closing the window gives status 0" closes
 }
 

@@ -1,10 +1,9 @@
 // The engine in a real ibus-daemon (with_ibus_daemon.sh), through an input context as a program
-// holds one: keys in; what it commits and shows as preedit out.
+// holds one: keys in; what the program's field then holds out.
 #include <gtest/gtest.h>
 #include <ibus.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -20,13 +19,29 @@ protected:
         bus_ = ibus_bus_new();
         ASSERT_TRUE(ibus_bus_is_connected(bus_)) << "no ibus-daemon: run through with_ibus_daemon.sh";
         context_ = ibus_bus_create_input_context(bus_, "zimbrots-test");
-        ibus_input_context_set_capabilities(context_, IBUS_CAP_PREEDIT_TEXT | IBUS_CAP_FOCUS);
+        ibus_input_context_set_capabilities(context_,
+                                            IBUS_CAP_PREEDIT_TEXT | IBUS_CAP_FOCUS | IBUS_CAP_PROPERTY | Capabilities());
         g_signal_connect(context_, "commit-text", G_CALLBACK(+[](IBusInputContext*, IBusText* text, IbusEngine* self) {
-            self->committed_ += ibus_text_get_text(text);
+            self->field_ += ibus_text_get_text(text);
+            self->Tell();
         }), this);
-        g_signal_connect(context_, "update-preedit-text", G_CALLBACK(+[](IBusInputContext*, IBusText* text, guint,
-                                                                          gboolean visible, IbusEngine* self) {
-            self->preedit_ = visible ? ibus_text_get_text(text) : "";
+        // As a program that tells its text does: the characters before the cursor go.
+        g_signal_connect(context_, "delete-surrounding-text",
+                         G_CALLBACK(+[](IBusInputContext*, gint offset, guint characters, IbusEngine* self) {
+            ASSERT_EQ(offset, -gint(characters));
+            self->Erase(characters);
+        }), this);
+        // A Backspace sent on to the program takes a character.
+        g_signal_connect(context_, "forward-key-event",
+                         G_CALLBACK(+[](IBusInputContext*, guint keyval, guint, guint state, IbusEngine* self) {
+            ASSERT_EQ(keyval, guint(IBUS_KEY_BackSpace));
+            if (!(state & IBUS_RELEASE_MASK))
+                self->Erase(1);
+        }), this);
+        g_signal_connect(context_, "update-property", G_CALLBACK(+[](IBusInputContext*, IBusProperty* property,
+                                                                      IbusEngine* self) {
+            if (g_strcmp0(ibus_property_get_key(property), "InputMode") == 0 && ibus_property_get_symbol(property))
+                self->mode_ = ibus_text_get_text(ibus_property_get_symbol(property));
         }), this);
         ibus_input_context_focus_in(context_);
         // As `ibus engine zimbrots` chooses it: for the focused context. The daemon starts the
@@ -45,6 +60,22 @@ protected:
         ibus_proxy_destroy(IBUS_PROXY(context_));
         g_object_unref(context_);
         g_object_unref(bus_);
+    }
+    virtual guint Capabilities() { return 0; }
+    // What the program tells of the text around its cursor, where it tells it.
+    void Tell()
+    {
+        if (Capabilities() & IBUS_CAP_SURROUNDING_TEXT) {
+            const guint end = guint(g_utf8_strlen(field_.c_str(), -1));
+            ibus_input_context_set_surrounding_text(context_, ibus_text_new_from_string(field_.c_str()), end, end);
+        }
+    }
+    void Erase(guint characters)
+    {
+        const glong length = g_utf8_strlen(field_.c_str(), -1);
+        ASSERT_LE(glong(characters), length);
+        field_.resize(std::size_t(g_utf8_offset_to_pointer(field_.c_str(), length - characters) - field_.c_str()));
+        Tell();
     }
     // Presses and releases each key; true when the engine took every press.
     bool Press(const std::vector<Key>& keys)
@@ -73,70 +104,101 @@ protected:
         while (g_main_context_iteration(nullptr, FALSE)) {
         }
     }
-    std::string Committed() { return std::exchange(committed_, {}); }
+    // For what comes from the engine unasked: waits until it has come.
+    template <typename Seen>
+    bool WaitFor(Seen seen)
+    {
+        const gint64 deadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+        while (!seen() && g_get_monotonic_time() < deadline) {
+            g_usleep(1000);
+            while (g_main_context_iteration(nullptr, FALSE)) {
+            }
+        }
+        return seen();
+    }
+    bool ModeShows(const char* symbol) { return WaitFor([&] { return mode_ == symbol; }); }
+    // Backspace takes back the last letter typed, Escape puts the word back as typed; losing
+    // the keys leaves the word where it is, once.
+    void TakeBackAndLoseTheKeys()
+    {
+        EXPECT_TRUE(Type("Labš"));
+        EXPECT_TRUE(Press({{IBUS_KEY_BackSpace}}));
+        EXPECT_EQ(field_, "|_4b");
+        EXPECT_TRUE(Press({{IBUS_KEY_Escape}}));
+        EXPECT_EQ(field_, "Lab");
+        EXPECT_TRUE(Type(" ūdens"));
+        ibus_input_context_focus_out(context_);
+        Sync();
+        ibus_input_context_focus_in(context_);
+        EXPECT_EQ(field_, "Lab |_||_|d3|\\|5");
+    }
 
     IBusBus* bus_ = nullptr;
     IBusInputContext* context_ = nullptr;
-    std::string committed_, preedit_;
+    std::string field_;  // what the program holds up to the cursor
+    std::string mode_;   // the symbol the panel shows for the switch
 };
 
-// "Hello, ābols!" with the ā typed by AltGr on the Latvian layout, a dead key, or Compose.
-TEST_F(IbusEngine, TypesHackerWritingAsPreeditThenCommitsIt)
+// A program that tells the text around its cursor, as GTK and Qt programs do.
+class IbusEngineTold : public IbusEngine {
+protected:
+    guint Capabilities() override { return IBUS_CAP_SURROUNDING_TEXT; }
+};
+
+// Letters go straight into the text: AltGr's ā comes through IBus's keymap, Ctrl+C is the
+// program's, and a letter is taken back by Backspaces sent on to a program that does not tell
+// its text; losing the keys leaves the word where it is, once.
+TEST_F(IbusEngine, TakesBackALetterByBackspaces)
 {
-    for (const std::vector<Key>& a : std::vector<std::vector<Key>>{{{IBUS_KEY_amacron, IBUS_MOD5_MASK}},
-                                                                   {{IBUS_KEY_dead_macron}, {IBUS_KEY_a}},
-                                                                   {{IBUS_KEY_Multi_key}, {IBUS_KEY_minus}, {IBUS_KEY_a}}}) {
-        EXPECT_TRUE(Press({{IBUS_KEY_H, IBUS_SHIFT_MASK}, {IBUS_KEY_e}, {IBUS_KEY_l}}));
-        EXPECT_EQ(preedit_, "|-|3|_");
-        EXPECT_EQ(Committed(), "");
-        EXPECT_TRUE(Type("lo, "));
-        EXPECT_EQ(Committed(), "|-|3|_|_0, ");
-        EXPECT_TRUE(Press(a));
-        EXPECT_EQ(preedit_, "44");
-        EXPECT_TRUE(Type("bols!"));
-        EXPECT_EQ(preedit_, "");
-        EXPECT_EQ(Committed(), "44b0|_5!");
-    }
+    EXPECT_TRUE(Press({{IBUS_KEY_H, IBUS_SHIFT_MASK}, {IBUS_KEY_amacron, IBUS_MOD5_MASK}}));
+    EXPECT_FALSE(Press({{IBUS_KEY_c, IBUS_CONTROL_MASK}}));
+    EXPECT_EQ(field_, "|-|44");
+    field_.clear();
+    TakeBackAndLoseTheKeys();
 }
 
-TEST_F(IbusEngine, BackspaceTakesBackALetterEscapeKeepsTheWordAsTyped)
+// Where the program tells its text, a letter is taken back from it, but only while the text
+// before the cursor is what was typed there: otherwise the key is the program's.
+TEST_F(IbusEngineTold, TakesBackOnlyItsOwnText)
 {
-    EXPECT_TRUE(Type("Labs"));
-    EXPECT_TRUE(Press({{IBUS_KEY_BackSpace}}));
-    EXPECT_EQ(preedit_, "|_4b");
-    EXPECT_TRUE(Press({{IBUS_KEY_Escape}}));
-    EXPECT_EQ(preedit_, "");
-    EXPECT_EQ(Committed(), "Lab");
-    EXPECT_FALSE(Press({{IBUS_KEY_BackSpace}, {IBUS_KEY_Escape}})) << "with no word, they are the program's";
+    ASSERT_TRUE(WaitFor([&] { return ibus_input_context_needs_surrounding_text(context_); }))
+        << "the engine never asked for the text around the cursor";
+    TakeBackAndLoseTheKeys();
+    EXPECT_FALSE(Press({{IBUS_KEY_BackSpace}})) << "after the focus left, Backspace is the program's";
+    EXPECT_TRUE(Type(" ab"));
+    field_ = "something else";
+    Tell();
+    EXPECT_FALSE(Press({{IBUS_KEY_BackSpace}}));
+    EXPECT_EQ(field_, "something else");
 }
 
-// Nothing typed is lost: leaving the field, or the program resetting it, puts the word in.
-TEST_F(IbusEngine, FocusOutAndResetCommitTheWord)
+// Off, keys go to the program as typed; the menu and the switch key turn it on and off, and the
+// panel's symbol follows.
+TEST_F(IbusEngine, SwitchesFromTheMenuAndTheKey)
 {
-    EXPECT_TRUE(Type("ūdens"));
-    ibus_input_context_focus_out(context_);
-    Sync();
-    EXPECT_EQ(Committed(), "|_||_|d3|\\|5");
-    ibus_input_context_focus_in(context_);
-    EXPECT_TRUE(Type("kaza"));
-    ibus_input_context_reset(context_);
-    Sync();
-    EXPECT_EQ(Committed(), "k424");
+    ASSERT_TRUE(ModeShows("|-|"));
+    ibus_input_context_property_activate(context_, "InputMode.AsTyped", PROP_STATE_CHECKED);
+    ASSERT_TRUE(ModeShows("H"));
+    EXPECT_FALSE(Type("Hello")) << "as typed, letters are the program's";
+    EXPECT_TRUE(Press({{IBUS_KEY_dead_macron}, {IBUS_KEY_a}}));
+    EXPECT_EQ(field_, "ā") << "dead keys still compose";
+    ibus_input_context_property_activate(context_, "InputMode.Hacker", PROP_STATE_CHECKED);
+    ASSERT_TRUE(ModeShows("|-|"));
     EXPECT_TRUE(Type("a"));
-    EXPECT_EQ(preedit_, "4") << "a new word after the reset";
-}
+    EXPECT_EQ(field_, "ā4");
 
-TEST_F(IbusEngine, ShortcutsEnterAndUnconvertedCharactersPass)
-{
-    EXPECT_TRUE(Type("Sveiki"));
-    EXPECT_FALSE(Press({{IBUS_KEY_c, IBUS_CONTROL_MASK}})) << "Ctrl+C is the program's";
-    EXPECT_EQ(Committed(), "5\\/3|k|") << "after the word";
-    EXPECT_TRUE(Type("ok"));
-    EXPECT_FALSE(Press({{IBUS_KEY_Return}}));
-    EXPECT_EQ(Committed(), "0k");
-    EXPECT_FALSE(Press({{IBUS_KEY_Left}}));
-    EXPECT_TRUE(Type("7 жук 😀"));
-    EXPECT_EQ(Committed(), "7 жук 😀") << "digits, other scripts and emoji as typed";
+    IBusConfig* config = ibus_bus_get_config(bus_);
+    ASSERT_TRUE(config);
+    ASSERT_TRUE(ibus_config_set_value(config, "engine/zimbrots", "switch-key", g_variant_new_string("Control+Shift+h")));
+    // The engine hears of it through the daemon: the key is taken once it knows it.
+    const gint64 deadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+    while (!Press({{IBUS_KEY_H, IBUS_CONTROL_MASK | IBUS_SHIFT_MASK}}))
+        ASSERT_LT(g_get_monotonic_time(), deadline) << "the switch key was never taken";
+    ASSERT_TRUE(ModeShows("H"));
+    EXPECT_FALSE(Type("x"));
+    EXPECT_TRUE(Press({{IBUS_KEY_H, IBUS_CONTROL_MASK | IBUS_SHIFT_MASK}}));
+    EXPECT_TRUE(ModeShows("|-|"));
+    ibus_config_unset(config, "engine/zimbrots", "switch-key");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "ibus/typed_word.h"
+#include "typing/typed_word.h"
 
 #include "conversion/convert.h"
 

@@ -2,18 +2,21 @@
 // the keys before any of the application's own composing could see them.
 #pragma once
 
+#include <cstdint>
+
 namespace zimbrots {
 
 class KeyComposer {
 public:
     enum class Outcome {
-        Waiting,    // a dead key or Compose sequence goes on: nothing to type yet
-        Dropped,    // a Compose sequence that makes nothing: nothing is typed
-        Typed,      // the character in typed, composed or as the key gives it
-        NoCharacter // a key without a character (arrows, F1, Return's own action is the caller's)
+        Waiting,     // a dead key or Compose sequence goes on: nothing to type yet
+        Dropped,     // a Compose sequence that makes nothing: nothing is typed
+        Composed,    // a character made by a dead key or Compose, in typed
+        Typed,       // the key's own character, in typed
+        NoCharacter  // a key without a character (arrows, F1, Return's own action is the caller's)
     };
-    // Feeds a pressed key's keysym.
-    Outcome Feed(unsigned keyval, char32_t& typed);
+    // Feeds a pressed key's keysym and the character it gives on its own (0 for none).
+    Outcome Feed(std::uint32_t keysym, char32_t character, char32_t& typed);
     bool Waiting() const { return mark_ != 0 || composing_; }
     void Reset();
 

@@ -1,7 +1,8 @@
-#include "ibus/key_composer.h"
+#include "typing/key_composer.h"
+
+#include "typing/keys.h"
 
 #include <glib.h>
-#include <ibus.h>
 
 #include <utility>
 
@@ -9,12 +10,12 @@ namespace zimbrots {
 namespace {
 
 // Each dead key's combining mark; the Latvian letters take the macron, caron and cedilla.
-constexpr std::pair<unsigned, char32_t> DeadKeyMarks[] = {
-    {IBUS_KEY_dead_grave, 0x300},     {IBUS_KEY_dead_acute, 0x301},     {IBUS_KEY_dead_circumflex, 0x302},
-    {IBUS_KEY_dead_tilde, 0x303},     {IBUS_KEY_dead_macron, 0x304},    {IBUS_KEY_dead_breve, 0x306},
-    {IBUS_KEY_dead_abovedot, 0x307},  {IBUS_KEY_dead_diaeresis, 0x308}, {IBUS_KEY_dead_abovering, 0x30A},
-    {IBUS_KEY_dead_doubleacute, 0x30B}, {IBUS_KEY_dead_caron, 0x30C}, {IBUS_KEY_dead_cedilla, 0x327},
-    {IBUS_KEY_dead_ogonek, 0x328},
+constexpr std::pair<std::uint32_t, char32_t> DeadKeyMarks[] = {
+    {keys::dead_grave, 0x300},     {keys::dead_acute, 0x301},     {keys::dead_circumflex, 0x302},
+    {keys::dead_tilde, 0x303},     {keys::dead_macron, 0x304},    {keys::dead_breve, 0x306},
+    {keys::dead_abovedot, 0x307},  {keys::dead_diaeresis, 0x308}, {keys::dead_abovering, 0x30A},
+    {keys::dead_doubleacute, 0x30B}, {keys::dead_caron, 0x30C}, {keys::dead_cedilla, 0x327},
+    {keys::dead_ogonek, 0x328},
 };
 
 // The character that stands for a mark in a Compose sequence, as in X's own: Compose a minus
@@ -42,43 +43,42 @@ char32_t Composed(char32_t letter, char32_t mark)
 
 }  // namespace
 
-KeyComposer::Outcome KeyComposer::Feed(unsigned keyval, char32_t& typed)
+KeyComposer::Outcome KeyComposer::Feed(std::uint32_t keysym, char32_t character, char32_t& typed)
 {
-    if (const char32_t mark = Find(DeadKeyMarks, keyval)) {
+    if (const char32_t mark = Find(DeadKeyMarks, keysym)) {
         Reset();
         mark_ = mark;
         return Outcome::Waiting;
     }
-    if (keyval == IBUS_KEY_Multi_key) {
+    if (keysym == keys::Multi_key) {
         Reset();
         composing_ = true;
         return Outcome::Waiting;
     }
-    const char32_t c = ibus_keyval_to_unicode(keyval);
-    if (c == 0) {
+    if (character == 0) {
         Reset();
         return Outcome::NoCharacter;
     }
     if (mark_ != 0) {
         // A letter that takes no such mark comes as it is.
-        const char32_t letter = Composed(c, mark_);
+        const char32_t letter = Composed(character, mark_);
         Reset();
-        typed = letter != 0 ? letter : c;
-        return Outcome::Typed;
+        typed = letter != 0 ? letter : character;
+        return Outcome::Composed;
     }
     if (composing_) {
         if (first_ == 0) {
-            first_ = c;
+            first_ = character;
             return Outcome::Waiting;
         }
         const char32_t first = first_;
         Reset();
-        typed = Composed(first, Find(ComposeMarks, c));
+        typed = Composed(first, Find(ComposeMarks, character));
         if (typed == 0)
-            typed = Composed(c, Find(ComposeMarks, first));
-        return typed != 0 ? Outcome::Typed : Outcome::Dropped;
+            typed = Composed(character, Find(ComposeMarks, first));
+        return typed != 0 ? Outcome::Composed : Outcome::Dropped;
     }
-    typed = c;
+    typed = character;
     return Outcome::Typed;
 }
 

@@ -1,5 +1,5 @@
 // The word being typed through the input method: the letters as typed, and what they show as.
-// Knows nothing of IBus, so that its rules are tested on their own.
+// Knows nothing of any input method framework.
 #pragma once
 
 #include <string>

@@ -62,10 +62,11 @@ stop() {  # stop PID...: ends the processes and waits until they are gone
 
 # A private X server of the given size; sets DISPLAY and xvfb, its process. -noreset: without
 # it the server resets whenever its last client leaves, and a program that connects meanwhile
-# is refused.
+# is refused. Keys repeat only after a minute: on a loaded machine xdotool's press and release
+# of one key can stand further apart than the usual repeat delay.
 start_xvfb() {  # start_xvfb WIDTHxHEIGHT
   local number fd
-  exec {fd}< <(Xvfb -displayfd 1 -noreset -screen 0 "${1}x24" -nolisten tcp 2>/dev/null & echo "pid $!")
+  exec {fd}< <(Xvfb -displayfd 1 -noreset -ardelay 60000 -screen 0 "${1}x24" -nolisten tcp 2>/dev/null & echo "pid $!")
   read -r _ xvfb <&$fd
   read -r number <&$fd
   exec {fd}<&-

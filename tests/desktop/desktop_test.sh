@@ -296,11 +296,12 @@ converts_probe() {  # converts_probe PROGRAM
   wait_for 5 field_holds "$1" '' || return 1
   return $converted
 }
-# Words typed, then one left open with its last letter, š's four characters, taken back.
-type_words() {  # type_words TEXT: TEXT, then "Sveikš", Backspace and "i"
-  xdotool type --delay 80 "$1Sveikš"
+# Words typed, then one left open with its last letter, m's four characters, taken back. (A
+# letter missing from the keyboard map, such as š, xdotool types by remapping a spare key, and
+# XIM's server may read that key after the map has moved on.)
+type_words() {  # type_words TEXT: TEXT, then "Sveikam" and Backspace
+  xdotool type --delay 80 "$1Sveikam"
   xdotool key --delay 80 BackSpace
-  xdotool type --delay 80 'i'
 }
 gtk_field() {  # gtk_field VERSION TITLE PROGRAM: starts the field and gives it the keys
   GTK_IM_MODULE=ibus /usr/bin/python3 "$here/gtk_field.py" "$1" 2>>"$work/stderr" &
@@ -329,23 +330,23 @@ through_ibus() {
   # Qt, and GTK 4 before, dropped text that came once the window had lost the keys.
   type_words 'Labdien, ābols! '
   check "IBus, Qt: typed words arrive in hacker writing, Backspace takes back a letter" \
-    wait_for 10 field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k|'
+    wait_for 10 field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
   fields=()
   gtk_field 3 'GTK field' gtk-field
   check "IBus, Qt: the word being typed stays when the window loses the keys" \
-    field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k|'
+    field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
   type_words 'Žūžū, Ķēķis! '
   check "IBus, GTK 3: typed words arrive in hacker writing, Backspace takes back a letter" \
-    wait_for 10 field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k|'
+    wait_for 10 field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
   import -window root "$artefacts/ibus-typing.png"
   if [ -f "${gtk_modules/gtk-3.0\/3.0.0/gtk-4.0/4.0.0}/libim-ibus.so" ] &&
      /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "4.0")' 2>/dev/null; then
     gtk_field 4 'GTK 4 field' gtk4-field
     check "IBus, GTK 3: the word being typed stays when the window loses the keys, once" \
-      field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k|'
+      field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
     type_words 'Ūdens! '
     check "IBus, GTK 4: typed words arrive in hacker writing, Backspace takes back a letter" \
-      wait_for 10 field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k|'
+      wait_for 10 field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k4'
   else
     skip "GTK 4 (ibus-gtk4 or gir1.2-gtk-4.0 is not installed)"
   fi
@@ -357,13 +358,13 @@ through_ibus() {
     local xterm=$found
     xdotool windowfocus --sync "$xterm"
     [ "${#fields[@]}" -lt 3 ] || check "IBus, GTK 4: the word being typed stays when the window loses the keys, once" \
-      field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k|'
+      field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k4'
     type_words 'Labdien! '
     xdotool windowfocus --sync "$window"
     xdotool windowfocus --sync "$xterm"
     xdotool key --delay 80 Return
     check "IBus, XIM: xterm's program gets the words and the word open when the window lost the keys, once" \
-      wait_for 10 file_holds "$work/typed" '|_4bd|3|\|! 5\/3|k|'
+      wait_for 10 file_holds "$work/typed" '|_4bd|3|\|! 5\/3|k4'
   else
     skip "xterm through XIM (xterm is not installed)"
   fi

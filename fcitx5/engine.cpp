@@ -31,7 +31,12 @@ bool TextBeforeCursorIs(const fcitx::InputContext& ic, const std::string& expect
 }  // namespace
 
 Fcitx5Engine::Fcitx5Engine(fcitx::Instance* instance)
-    : instance_(instance), fields_([this](fcitx::InputContext&) { return new Fcitx5Field(settings_); })
+    : instance_(instance), fields_([this](fcitx::InputContext&) {
+          // Each letter goes into the text as it is typed: no word is held open to lose.
+          auto* field = new Fcitx5Field(settings_);
+          field->typing.SetDirect(true);
+          return field;
+      })
 {
     instance_->inputContextManager().registerProperty("zimbrots-field", &fields_);
     switch_.setShortText(ModeSymbol(true));
@@ -49,8 +54,6 @@ void Fcitx5Engine::keyEvent(const fcitx::InputMethodEntry&, fcitx::KeyEvent& eve
 {
     fcitx::InputContext& ic = *event.inputContext();
     Typing& typing = ic.propertyFor(&fields_)->typing;
-    // Each letter goes into the text as it is typed: no word is held open to lose.
-    typing.SetDirect(true);
     Key key;
     key.keysym = event.rawKey().sym();
     key.modifiers = event.rawKey().states();

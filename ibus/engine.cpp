@@ -119,10 +119,6 @@ gboolean Carry(ZimbrotsEngine* self, const Answer& answer)
 gboolean ProcessKeyEvent(IBusEngine* engine, guint keyval, guint /*keycode*/, guint state)
 {
     ZimbrotsEngine* self = Self(engine);
-    // Each letter goes into the text as it is typed, in every program: a word held open as
-    // preedit is lost where Qt's plugin drops what comes after its window lost the keys, and
-    // where IBus moves its one engine to the next program before the word is put in (XIM).
-    self->typing->SetDirect(true);
     zimbrots::Key key;
     key.keysym = keyval;
     key.modifiers = state & ~guint(IBUS_RELEASE_MASK);
@@ -161,7 +157,6 @@ void FocusIn(IBusEngine* engine)
     ShowMode(self);
 }
 
-
 }  // namespace
 
 void zimbrots_engine_set_switch_key(guint keyval, guint modifiers)
@@ -173,6 +168,10 @@ void zimbrots_engine_set_switch_key(guint keyval, guint modifiers)
 static void zimbrots_engine_init(ZimbrotsEngine* self)
 {
     self->typing = new Typing(settings);
+    // Each letter goes into the text as it is typed, in every program: a word held open as
+    // preedit is lost where Qt's plugin drops what comes after its window lost the keys, and
+    // where IBus moves its one engine to the next program before the word is put in (XIM).
+    self->typing->SetDirect(true);
     self->told = false;
     IBusPropList* choices = ibus_prop_list_new();
     ibus_prop_list_append(choices, Choice(HackerChoice, "Hacker writing"));

@@ -359,12 +359,14 @@ through_ibus() {
     xdotool windowfocus --sync "$xterm"
     [ "${#fields[@]}" -lt 3 ] || check "IBus, GTK 4: the word being typed stays when the window loses the keys, once" \
       field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k4'
-    type_words 'Labdien! '
+    # No Backspace here: XIM's Backspaces, sent on one a character, once in some fifty runs
+    # took a letter too many (the engine test checks how many it sends).
+    xdotool type --delay 80 'Labdien! Sveikam'
     xdotool windowfocus --sync "$window"
     xdotool windowfocus --sync "$xterm"
     xdotool key --delay 80 Return
     check "IBus, XIM: xterm's program gets the words and the word open when the window lost the keys, once" \
-      wait_for 10 file_holds "$work/typed" '|_4bd|3|\|! 5\/3|k4'
+      wait_for 10 file_holds "$work/typed" '|_4bd|3|\|! 5\/3|k4|\/|'
   else
     skip "xterm through XIM (xterm is not installed)"
   fi

@@ -296,12 +296,23 @@ converts_probe() {  # converts_probe PROGRAM
   wait_for 5 field_holds "$1" '' || return 1
   return $converted
 }
-# Words typed, then one left open with its last letter, m's four characters, taken back. (A
-# letter missing from the keyboard map, such as š, xdotool types by remapping a spare key, and
-# XIM's server may read that key after the map has moved on.)
-type_words() {  # type_words TEXT: TEXT, then "Sveikam" and Backspace
-  xdotool type --delay 80 "$1Sveikam"
-  xdotool key --delay 80 BackSpace
+# Words typed into a program's field, then one left open with its last letter, m's four
+# characters, taken back. xdotool types a letter missing from the keyboard map by remapping a
+# spare key, and a busy program may read the key under the next map: the field is wiped and
+# typed again until it holds the text whole (the try count is printed).
+type_words() {  # type_words PROGRAM TEXT EXPECTED
+  local try
+  for try in 1 2 3 4 5; do
+    xdotool type --delay 80 "$2Sveikam"
+    xdotool key --delay 80 BackSpace
+    if wait_for 10 field_holds "$1" "$3"; then
+      [ "$try" = 1 ] || echo "  ($1 typed into $try times)"
+      return 0
+    fi
+    xdotool key ctrl+a BackSpace
+    wait_for 5 field_holds "$1" '' || return 1
+  done
+  return 1
 }
 gtk_field() {  # gtk_field VERSION TITLE PROGRAM: starts the field and gives it the keys
   GTK_IM_MODULE=ibus /usr/bin/python3 "$here/gtk_field.py" "$1" 2>>"$work/stderr" &
@@ -328,25 +339,22 @@ through_ibus() {
   need "the window's input context reaches the engine" wait_for 60 converts_probe zimbrots
   # In each program a word is left open as the next one takes the keys: it must be there, once.
   # Qt, and GTK 4 before, dropped text that came once the window had lost the keys.
-  type_words 'Labdien, ābols! '
   check "IBus, Qt: typed words arrive in hacker writing, Backspace takes back a letter" \
-    wait_for 10 field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
+    type_words zimbrots 'Labdien, ābols! ' '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
   fields=()
   gtk_field 3 'GTK field' gtk-field
   check "IBus, Qt: the word being typed stays when the window loses the keys" \
     field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
-  type_words 'Žūžū, Ķēķis! '
   check "IBus, GTK 3: typed words arrive in hacker writing, Backspace takes back a letter" \
-    wait_for 10 field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
+    type_words gtk-field 'Žūžū, Ķēķis! ' '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
   import -window root "$artefacts/ibus-typing.png"
   if [ -f "${gtk_modules/gtk-3.0\/3.0.0/gtk-4.0/4.0.0}/libim-ibus.so" ] &&
      /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "4.0")' 2>/dev/null; then
     gtk_field 4 'GTK 4 field' gtk4-field
     check "IBus, GTK 3: the word being typed stays when the window loses the keys, once" \
       field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
-    type_words 'Ūdens! '
     check "IBus, GTK 4: typed words arrive in hacker writing, Backspace takes back a letter" \
-      wait_for 10 field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k4'
+      type_words gtk4-field 'Ūdens! ' '|_||_|d3|\|5! 5\/3|k4'
   else
     skip "GTK 4 (ibus-gtk4 or gir1.2-gtk-4.0 is not installed)"
   fi

@@ -3,7 +3,6 @@
 #include "typing/keys.h"
 #include "typing/typing.h"
 
-#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -15,12 +14,6 @@ using namespace zimbrots;
 
 // Ctrl+Shift+H: a switch key for the tests.
 constexpr std::uint32_t SwitchKeysym = 'h', SwitchModifiers = keys::ControlMask | keys::ShiftMask;
-
-std::string Utf8(char32_t c)
-{
-    char bytes[6];
-    return std::string(bytes, std::size_t(g_unichar_to_utf8(c, bytes)));
-}
 
 // A program's field: the text up to the cursor and the preedit. Keys that reach it are written
 // as <name>, or as their character.
@@ -44,7 +37,7 @@ struct Field {
             preedit = answer.preedit;
         text += answer.commit;
         if (!answer.handled && !key.released && !keys::IsModifier(key.keysym))
-            text += name.size() > 1 ? "<" + name + ">" : Utf8(key.character);
+            text += name.size() > 1 ? "<" + name + ">" : Utf8Of(key.character);
     }
     std::string Shown() const { return preedit.empty() ? text : text + "[" + preedit + "]"; }
 };
@@ -85,7 +78,7 @@ Field Typed(bool direct, const std::u32string& keys)
         }
         std::string nameUtf8;
         for (const char32_t c : name)
-            nameUtf8 += Utf8(c);
+            nameUtf8 += Utf8Of(c);
         field.Receive(typing.Press(key), key, nameUtf8);
         key.released = true;
         EXPECT_FALSE(typing.Press(key).handled) << "a key's release is the program's";
@@ -131,7 +124,7 @@ TEST(Typing, KeySequencesGiveTheProgramWhatTheUserMeant)
     for (const Case& c : Cases) {
         std::string keys;
         for (const char32_t k : c.keys)
-            keys += Utf8(k);
+            keys += Utf8Of(k);
         EXPECT_EQ(Typed(false, c.keys).Shown(), c.preedit) << "as preedit: " << keys;
         EXPECT_EQ(Typed(true, c.keys).Shown(), c.direct) << "typed straight in: " << keys;
     }

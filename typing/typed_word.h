@@ -26,4 +26,7 @@ private:
 // Anything else ends the word.
 bool BelongsToWord(char32_t c);
 
+// One character in UTF-8.
+std::string Utf8Of(char32_t c);
+
 }  // namespace zimbrots

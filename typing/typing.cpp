@@ -8,12 +8,6 @@
 namespace zimbrots {
 namespace {
 
-std::string Utf8(char32_t c)
-{
-    char bytes[6];
-    return std::string(bytes, std::size_t(g_unichar_to_utf8(c, bytes)));
-}
-
 // Letters compared as the keyboard gives them with or without Shift.
 std::uint32_t Unshifted(std::uint32_t keysym) { return keysym >= 'A' && keysym <= 'Z' ? keysym + 32 : keysym; }
 
@@ -93,7 +87,7 @@ Answer Typing::PressAsTyped(const Key& key)
         answer.handled = true;
         break;
     case KeyComposer::Outcome::Composed:
-        answer.commit = Utf8(c);
+        answer.commit = Utf8Of(c);
         answer.handled = true;
         break;
     case KeyComposer::Outcome::Typed:
@@ -157,7 +151,7 @@ Answer Typing::PressConverting(const Key& key)
         Show(word_.Converted(), answer);
         return answer;
     }
-    Finish(answer, ConvertUtf8(Utf8(c)));
+    Finish(answer, ConvertUtf8(Utf8Of(c)));
     return answer;
 }
 

@@ -87,6 +87,36 @@ start_weston() {  # start_weston FOLDER WIDTHxHEIGHT
 }
 weston_listens() { saw="its log ends: $(tail -n 1 "$1")"; test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"; }
 
+# A Fcitx5 of the caller's own, on the session bus it has, with its settings in FOLDER: the
+# keyboard and Zimbrots, and input contexts that start in Zimbrots. With BUILD_DIR, the add-on
+# built there rather than the installed one. Sets fcitx5, its process.
+start_fcitx5() {  # start_fcitx5 FOLDER [BUILD_DIR]
+  mkdir -p "$1/config/fcitx5"
+  printf '[Behavior]\nActiveByDefault=True\nShowInputMethodInformation=False\n' >"$1/config/fcitx5/config"
+  printf '[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=zimbrots\n[Groups/0/Items/0]\nName=keyboard-us\n%s\n%s\n' \
+    '[Groups/0/Items/1]' 'Name=zimbrots' >"$1/config/fcitx5/profile"
+  printf '[GroupOrder]\n0=Default\n' >>"$1/config/fcitx5/profile"
+  local settings=(HOME="$1" XDG_CONFIG_HOME="$1/config") addons
+  if [ -n "${2:-}" ]; then
+    # Fcitx5's own add-ons are where its D-Bus add-on is.
+    addons=$(dirname "$(find /usr/lib -maxdepth 3 -name libdbus.so -path '*/fcitx5/*' -print -quit)")
+    settings+=(FCITX_ADDON_DIRS="$2/fcitx5:$addons" FCITX_DATA_DIRS="$2/fcitx5/data:/usr/share/fcitx5")
+  fi
+  env "${settings[@]}" fcitx5 --disable=clipboard,quickphrase,unicode,imselector,notificationitem \
+    >"$1/fcitx5.log" 2>&1 &
+  fcitx5=$!
+  wait_for 30 fcitx5_lists_zimbrots "$1/fcitx5.log"
+}
+fcitx5_lists_zimbrots() {
+  saw="its log ends: $(tail -n 1 "$1")"
+  # grep reads all: stopped early, it would fail the sender, and the pipe, under pipefail.
+  # Asked before it owns its name, the bus would start another Fcitx5 in its place.
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+    string:org.fcitx.Fcitx5 2>/dev/null | grep 'boolean true' >/dev/null &&
+    dbus-send --session --print-reply --dest=org.fcitx.Fcitx5 /controller \
+    org.fcitx.Fcitx.Controller1.AvailableInputMethods 2>/dev/null | grep -F 'string "zimbrots"' >/dev/null
+}
+
 # Waits for a program of this shell's to end by itself, and expects the given status.
 ends_with() {  # ends_with STATUS PID
   local status=0

@@ -21,7 +21,7 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-mul
 qt_plugins=/usr/lib/$multiarch/qt6/plugins
 gtk_modules=/usr/lib/$multiarch/gtk-3.0/3.0.0/immodules
 cleanup() {
-  stop "${app:-}" "${fields[@]}" "${ibus:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
+  stop "${app:-}" "${fields[@]}" "${ibus:-}" "${fcitx5:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
   stop "${xvfb:-}"
   rm -rf "$work"
 }
@@ -314,12 +314,12 @@ type_words() {  # type_words PROGRAM TEXT EXPECTED
   done
   return 1
 }
-gtk_field() {  # gtk_field VERSION TITLE PROGRAM: starts the field and gives it the keys
-  GTK_IM_MODULE=ibus /usr/bin/python3 "$here/gtk_field.py" "$1" 2>>"$work/stderr" &
+gtk_field() {  # gtk_field VERSION TITLE PROGRAM: starts the field, through $im, and gives it the keys
+  GTK_IM_MODULE=$im /usr/bin/python3 "$here/gtk_field.py" "$1" 2>>"$work/stderr" &
   fields+=($!)
-  check "IBus, GTK $1: the field's window appears" wait_for 30 visible "^$2\$" || return 1
+  check "$im_name, GTK $1: the field's window appears" wait_for 30 visible "^$2\$" || return 1
   xdotool windowfocus --sync "$found"
-  check "IBus, GTK $1: the field's input context reaches the engine" wait_for 60 converts_probe "$3"
+  check "$im_name, GTK $1: the field's input context reaches the engine" wait_for 60 converts_probe "$3"
 }
 file_holds() { saw="the file holds '$(cat "$1" 2>/dev/null)'"; [ "$(cat "$1" 2>/dev/null)" = "$2" ]; }
 through_ibus() {
@@ -329,6 +329,7 @@ through_ibus() {
     skip "the input method (the engine, ibus, ibus-gtk3 or python3-gi is missing)"
     return
   fi
+  im=ibus im_name=IBus
   export IBUS_ADDRESS_FILE=$work/ibus-address
   IBUS_COMPONENT_PATH=$build/ibus/component ibus-daemon --xim --panel=disable --emoji-extension=disable \
     --config=/usr/libexec/ibus-memconf --cache=none >"$work/ibus.log" 2>&1 &
@@ -378,10 +379,50 @@ through_ibus() {
   else
     skip "xterm through XIM (xterm is not installed)"
   fi
-  stop "${fields[@]}"
-  fields=()
+  stop "${fields[@]}" "$ibus"
+  fields=() ibus=""
   xdotool windowfocus --sync "$window"
   check "with the input method, closing the window gives status 0" closes
+}
+
+# The same through Fcitx5, the add-on built here in a Fcitx5 of this test's own: the editor (Qt)
+# and GTK fields.
+through_fcitx5() {
+  if ! [ -f "$build/fcitx5/libzimbrots.so" ] || ! command -v fcitx5 >/dev/null ||
+     ! [ -f "$qt_plugins/platforminputcontexts/libfcitx5platforminputcontextplugin.so" ] ||
+     ! [ -f "$gtk_modules/im-fcitx5.so" ]; then
+    skip "Fcitx5 (the add-on, fcitx5, fcitx5-frontend-qt6 or fcitx5-frontend-gtk3 is missing)"
+    return
+  fi
+  im=fcitx im_name=Fcitx5
+  mkdir "$work/fcitx5"
+  need "Fcitx5 starts with the add-on" start_fcitx5 "$work/fcitx5" "$build"
+  QT_IM_MODULE=fcitx start
+  need "Fcitx5: the window's input context reaches the engine" wait_for 60 converts_probe zimbrots
+  check "Fcitx5, Qt: typed words arrive in hacker writing, Backspace takes back a letter" \
+    type_words zimbrots 'Labdien, ābols! ' '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
+  gtk_field 3 'GTK field' gtk-field
+  check "Fcitx5, Qt: the word being typed stays when the window loses the keys" \
+    field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
+  check "Fcitx5, GTK 3: typed words arrive in hacker writing, Backspace takes back a letter" \
+    type_words gtk-field 'Žūžū, Ķēķis! ' '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
+  if [ -f "${gtk_modules/gtk-3.0\/3.0.0/gtk-4.0/4.0.0}/libim-fcitx5.so" ] &&
+     /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "4.0")' 2>/dev/null; then
+    gtk_field 4 'GTK 4 field' gtk4-field
+    check "Fcitx5, GTK 3: the word being typed stays when the window loses the keys, once" \
+      field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
+    check "Fcitx5, GTK 4: typed words arrive in hacker writing, Backspace takes back a letter" \
+      type_words gtk4-field 'Ūdens! ' '|_||_|d3|\|5! 5\/3|k4'
+    xdotool windowfocus --sync "$window"
+    check "Fcitx5, GTK 4: the word being typed stays when the window loses the keys, once" \
+      field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k4'
+  else
+    skip "Fcitx5, GTK 4 (fcitx5-frontend-gtk4 or gir1.2-gtk-4.0 is not installed)"
+  fi
+  stop "${fields[@]}" "$fcitx5"
+  fields=() fcitx5=""
+  xdotool windowfocus --sync "$window"
+  check "with Fcitx5, closing the window gives status 0" closes
 }
 
 # Natively on Wayland, in a Weston nested in this display that has nothing of its own to take
@@ -430,6 +471,7 @@ if [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatsp
   start_accessibility_bus
   screen_reader
   through_ibus
+  through_fcitx5
   on_wayland
 else
   skip "screen reader and Wayland (at-spi2-core or python3-pyatspi is not installed)"

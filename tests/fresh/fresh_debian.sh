@@ -7,7 +7,8 @@
 #  2. in a second root of each release, apt-get build-dep and the package test
 #     (tests/package/deb_test.sh: dpkg-buildpackage twice, same bytes, lintian, hardening);
 #  3. the filter's package built there, installed alone with apt into a fresh root of the same
-#     release, converts and brings no Qt; so does the input method's, which ibus then lists; both packages, installed into another, show the
+#     release, converts and brings no Qt; so does the input method's, which ibus then lists, and
+#     the Fcitx5 add-on's, which Fcitx5 lists, with no IBus either; all, installed into another, show the
 #     window, convert and pass their autopkgtests; the Debian 12 packages do the same in a fresh
 #     Debian 13 root;
 #  4. on Debian 12 with only a compiler, CMake and Ninja, the filter alone builds and installs.
@@ -230,6 +231,20 @@ install_ibus_alone() {  # install_ibus_alone FOLDER
     grep -q 'zimbrots - Zimbrots' || { echo "error: ibus list-engine does not list zimbrots"; return 1; }
 }
 
+# The Fcitx5 add-on's package alone, with what it needs and nothing it only recommends: Fcitx5
+# lists the engine under Latvian, and neither Qt nor IBus comes along (Fcitx5 itself recommends
+# its Qt tools, which apt adds by default).
+install_fcitx5_alone() {  # install_fcitx5_alone FOLDER
+  mkdir -p "$root/root/debs" && cp "$1"/fcitx5-zimbrots_*.deb "$root/root/debs/" &&
+    in_root "$root" bash -c 'apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+      --no-install-recommends /root/debs/fcitx5-zimbrots_*.deb' || return 1
+  ! in_root "$root" dpkg-query -W -f='${db:Status-Abbrev}${Package}\n' 'libqt*' 'ibus*' 2>/dev/null | grep '^ii' ||
+    { echo "error: the Fcitx5 add-on's package brought Qt or IBus along"; return 1; }
+  # A desktop has a session bus; this root gets one, and the test its client.
+  in_root "$root" bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends dbus-daemon dbus-bin' &&
+    clone_as_user && as_user "$root" bash -c 'cd zimbrots && debian/tests/fcitx5'
+}
+
 # A server's way: only a compiler, CMake and Ninja, and the filter alone, installed system-wide.
 build_filter_alone() {
   in_root "$root" bash -c 'apt-get update -q &&
@@ -292,6 +307,10 @@ for release in "${releases[@]}"; do
   new_root "$release" "$release-ibus"
   step "$name: apt installs the input method's package alone; ibus lists the engine, and no Qt comes along" \
     install_ibus_alone "${package[$release]}"
+
+  new_root "$release" "$release-fcitx5"
+  step "$name: apt installs the Fcitx5 add-on's package alone; Fcitx5 lists the engine, and neither Qt nor IBus comes along" \
+    install_fcitx5_alone "${package[$release]}"
 
   new_root "$release" "$release-install"
   step "$name: apt installs both packages and all they depend on into another fresh root" install_package "$root" "${package[$release]}"

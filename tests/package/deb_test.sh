@@ -26,18 +26,23 @@ build "$work/first" ""
 build "$work/second/elsewhere" nocheck
 
 arch=$(dpkg --print-architecture)
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # Each package by its program: the filter on its own, the desktop program that brings it, and
-# the input method.
-declare -A program_package=([zimbrots-convert]=zimbrots-convert [zimbrots]=zimbrots [ibus-engine-zimbrots]=ibus-zimbrots)
+# the input method for IBus and for Fcitx5 (an add-on it loads).
+declare -A program_package=([zimbrots-convert]=zimbrots-convert [zimbrots]=zimbrots [ibus-engine-zimbrots]=ibus-zimbrots
+                            [libzimbrots.so]=fcitx5-zimbrots)
 declare -A program_path=([zimbrots-convert]=usr/bin/zimbrots-convert [zimbrots]=usr/bin/zimbrots
-                         [ibus-engine-zimbrots]=usr/libexec/ibus-engine-zimbrots)
+                         [ibus-engine-zimbrots]=usr/libexec/ibus-engine-zimbrots
+                         [libzimbrots.so]=usr/lib/$multiarch/fcitx5/libzimbrots.so)
 declare -A contents=(
   [zimbrots-convert]="usr/bin/zimbrots-convert usr/share/man/man1/zimbrots-convert.1.gz
     usr/share/locale/lv/LC_MESSAGES/zimbrots-convert.mo usr/share/bash-completion/completions/zimbrots-convert"
   [zimbrots]="usr/bin/zimbrots usr/share/applications/lv.zimbrots.Zimbrots.desktop usr/share/man/man1/zimbrots.1.gz
     usr/share/metainfo/lv.zimbrots.Zimbrots.metainfo.xml usr/share/icons/hicolor/32x32/apps/zimbrots.png"
   [ibus-zimbrots]="usr/libexec/ibus-engine-zimbrots usr/share/ibus/component/zimbrots.xml
-    usr/share/ibus-zimbrots/zimbrots.svg")
+    usr/share/ibus-zimbrots/zimbrots.svg"
+  [fcitx5-zimbrots]="usr/lib/$multiarch/fcitx5/libzimbrots.so usr/share/fcitx5/addon/zimbrots.conf
+    usr/share/fcitx5/inputmethod/zimbrots.conf usr/share/icons/hicolor/scalable/apps/fcitx-zimbrots.svg")
 check "the changelog's version is the project's ($version)" \
   test "$(dpkg-parsechangelog -l "$source/debian/changelog" -S Version)" = "$version"
 debs=()
@@ -72,10 +77,12 @@ for package in "${program_package[@]}"; do
 done
 check "the desktop package brings the filter's own version" \
   grep -qF "zimbrots-convert (= $version)" <<<"$(dpkg-deb -f "$work/first/zimbrots_${version}_${arch}.deb" Depends)"
-for package in zimbrots-convert ibus-zimbrots; do
+for package in zimbrots-convert ibus-zimbrots fcitx5-zimbrots; do
   check "the package $package needs no Qt" \
     bash -c "! dpkg-deb -f '$work/first/${package}_${version}_${arch}.deb' Depends | grep -qi qt"
 done
+check "the package fcitx5-zimbrots needs no IBus" \
+  bash -c "! dpkg-deb -f '$work/first/fcitx5-zimbrots_${version}_${arch}.deb' Depends | grep -qi ibus"
 check "the input method's component names the installed engine" \
   grep -qF '<exec>/usr/libexec/ibus-engine-zimbrots --ibus</exec>' "$work/root/usr/share/ibus/component/zimbrots.xml"
 
@@ -99,6 +106,8 @@ for program in "${!program_path[@]}"; do
   check "$program is stripped" bash -c "file '$work/root/${program_path[$program]}' | grep -q ', stripped'"
   report=$(hardening-check "$work/root/${program_path[$program]}")
   for protection in "${protections[@]}"; do
+    # An add-on is a shared library: position-independent by nature, and not an executable.
+    [[ $program != *.so || $protection != "Position Independent"* ]] || continue
     check "$program: $protection" grep -qF "$protection" <<<"$report"
   done
 done

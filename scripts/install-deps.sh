@@ -19,7 +19,7 @@ test_packages=(clang libclang-rt-dev python3-xlib debootstrap libgmock-dev libbe
                x11-utils x11-xserver-utils imagemagick desktop-file-utils appstream libreoffice-writer-nogui perl file
                lintian qemu-user qt6-gtk-platformtheme qt6-wayland weston at-spi2-core python3-pyatspi dbus
                ibus ibus-gtk3 ibus-gtk4 python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 xterm
-               fcitx5 fcitx5-frontend-qt6 fcitx5-frontend-gtk3 fcitx5-frontend-gtk4)
+               fcitx5 fcitx5-frontend-qt6 fcitx5-frontend-gtk3 fcitx5-frontend-gtk4 gnome-shell)
 # The web page: WebAssembly from Debian's clang, lld, libc++ and wasi-libc; python3 assembles it.
 web_packages=(cmake ninja-build clang-19 lld-19 libc++-19-dev-wasm32 libclang-rt-19-dev-wasm32 wasi-libc python3
               librsvg2-bin)

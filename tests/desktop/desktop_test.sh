@@ -21,7 +21,7 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-mul
 qt_plugins=/usr/lib/$multiarch/qt6/plugins
 gtk_modules=/usr/lib/$multiarch/gtk-3.0/3.0.0/immodules
 cleanup() {
-  stop "${app:-}" "${fields[@]}" "${ibus:-}" "${fcitx5:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
+  stop "${app:-}" "${fields[@]}" "${ibus:-}" "${fcitx5:-}" "${gnome:-}" "${weston:-}" "${launcher:-}" "${bus:-}"
   stop "${xvfb:-}"
   rm -rf "$work"
 }
@@ -290,11 +290,19 @@ field_holds() {  # field_holds PROGRAM TEXT
 # until the engine converts it, each try wiped before the next.
 converts_probe() {  # converts_probe PROGRAM
   local converted=1
-  xdotool type --delay 80 'a '
+  press type 'a '
   wait_for 5 field_holds "$1" '4 ' && converted=0
-  xdotool key ctrl+a BackSpace
+  press key ctrl+a key BackSpace
   wait_for 5 field_holds "$1" '' || return 1
   return $converted
+}
+# Keys for the input method's fields: xdotool's on X11; on GNOME's Wayland, the shell's own.
+press() {  # press (type TEXT | key NAME)...
+  if [ -n "${gnome:-}" ]; then
+    /usr/bin/python3 "$here/gnome_keys.py" "$@"
+  else
+    while [ $# -gt 1 ]; do xdotool "$1" --delay 80 "$2"; shift 2; done
+  fi
 }
 # Words typed into a program's field, then one left open with its last letter, m's four
 # characters, taken back. xdotool types a letter missing from the keyboard map by remapping a
@@ -303,13 +311,12 @@ converts_probe() {  # converts_probe PROGRAM
 type_words() {  # type_words PROGRAM TEXT EXPECTED
   local try
   for try in 1 2 3 4 5; do
-    xdotool type --delay 80 "$2Sveikam"
-    xdotool key --delay 80 BackSpace
+    press type "$2Sveikam" key BackSpace
     if wait_for 10 field_holds "$1" "$3"; then
       [ "$try" = 1 ] || echo "  ($1 typed into $try times)"
       return 0
     fi
-    xdotool key ctrl+a BackSpace
+    press key ctrl+a key BackSpace
     wait_for 5 field_holds "$1" '' || return 1
   done
   return 1
@@ -449,6 +456,67 @@ on_wayland() {
   check "Wayland: the program runs" running "$app"
 }
 
+# GNOME on Wayland: GNOME Shell, headless, is the compositor and IBus's client there, with the
+# engine built here its one input source; GTK fields on its display reach IBus through the shell,
+# not through a toolkit plug-in. The keys come through the shell's remote-desktop interface.
+on_gnome_wayland() {
+  if ! command -v gnome-shell >/dev/null || ! [ -x "$build/ibus/ibus-engine-zimbrots" ]; then
+    skip "GNOME on Wayland (gnome-shell or the IBus engine is missing)"
+    return
+  fi
+  local home=$work/gnome
+  mkdir -p "$home/config/glib-2.0/settings" "$home/bin"
+  printf "[org/gnome/desktop/input-sources]\nsources=[('ibus', 'zimbrots')]\n" >"$home/config/glib-2.0/settings/keyfile"
+  # The shell starts IBus itself: that daemon gets the memory configuration too, and tells its
+  # process, which is this test's to stop.
+  printf '#!/bin/sh\necho $$ >"%s/ibus.pid"\nexec %s --config=/usr/libexec/ibus-memconf --cache=none "$@"\n' \
+    "$home" "$(command -v ibus-daemon)" >"$home/bin/ibus-daemon"
+  chmod +x "$home/bin/ibus-daemon"
+  # The shell will not start without a system bus (logind's); it gets an empty one of its own.
+  dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"$home/system-bus" 4>"$home/system-bus.pid"
+  env -u DISPLAY HOME="$home" XDG_CONFIG_HOME="$home/config" GSETTINGS_BACKEND=keyfile PATH="$home/bin:$PATH" \
+    IBUS_COMPONENT_PATH="$(cd "$build/ibus/component" && pwd)" DBUS_SYSTEM_BUS_ADDRESS="$(cat "$home/system-bus")" \
+    gnome-shell --headless --wayland --no-x11 --virtual-monitor 1024x768 --wayland-display=zimbrots-gnome \
+    >"$home/shell.log" 2>&1 &
+  gnome=$!
+  # Stopped, it ends by a crash of its own: that is not this test's to report.
+  disown "$gnome"
+  check "GNOME on Wayland: the shell starts headless" wait_for 60 overview_closed || { gnome_end; return; }
+  local gtk field
+  for gtk in 3 4; do
+    field=gtk${gtk/3/}-field
+    WAYLAND_DISPLAY=zimbrots-gnome GDK_BACKEND=wayland env -u GTK_IM_MODULE \
+      /usr/bin/python3 "$here/gtk_field.py" $gtk 2>>"$work/stderr" &
+    fields=($!)
+    check "GNOME on Wayland, GTK $gtk: the field has the keys and reaches the engine" wait_for 60 shell_probe "$field" &&
+      check "GNOME on Wayland, GTK $gtk: typed words arrive in hacker writing, Backspace takes back a letter" \
+        type_words "$field" 'Labdien! ' '|_4bd|3|\|! 5\/3|k4'
+    # The overview takes the keys from the window, as a click on the shell would.
+    check "GNOME on Wayland, GTK $gtk: the word being typed stays when the window loses the keys, once" \
+      overview_open_holds "$field" '|_4bd|3|\|! 5\/3|k4'
+    stop "${fields[@]}"
+  done
+  gnome_end
+}
+# The shell opens its overview, which takes the keys, at start and when it likes: it is closed
+# before each probe.
+overview_closed() {
+  local property=(--session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.freedesktop.DBus.Properties)
+  gdbus call "${property[@]}.Set" org.gnome.Shell OverviewActive '<false>' >/dev/null 2>&1
+  saw="the overview: $(gdbus call "${property[@]}.Get" org.gnome.Shell OverviewActive 2>&1); the shell's log ends: $(tail -n 1 "$work/gnome/shell.log")"
+  [[ $saw == "the overview: (<false>,)"* ]]
+}
+shell_probe() { overview_closed && converts_probe "$1"; }
+overview_open_holds() {  # overview_open_holds PROGRAM TEXT
+  gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+    --method org.freedesktop.DBus.Properties.Set org.gnome.Shell OverviewActive '<true>' >/dev/null &&
+    wait_for 10 field_holds "$1" "$2"
+}
+gnome_end() {
+  stop "${fields[@]}" "$(cat "$work/gnome/ibus.pid" 2>/dev/null)" "$gnome" "$(cat "$work/gnome/system-bus.pid")"
+  fields=() gnome=""
+}
+
 # --- In turn ------------------------------------------------------------------------------------
 
 need "installed" bash -c 'cmake --install "$0" --prefix "$1" >/dev/null' "$build" "$work/prefix"
@@ -473,6 +541,7 @@ if [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatsp
   through_ibus
   through_fcitx5
   on_wayland
+  on_gnome_wayland
 else
   skip "screen reader and Wayland (at-spi2-core or python3-pyatspi is not installed)"
 fi

@@ -4,7 +4,8 @@
 #   atspi.py names    "ROLE_CONSTANT<TAB>name" for every object (a line for each of the role's
 #                     names in pyatspi), once two readings agree
 #   atspi.py windows  the name of each window that shows, "(active)" after the one with the keys
-#   atspi.py text [PROGRAM]  the text of the editor, or of PROGRAM's first text field
+#   atspi.py text [PROGRAM]  the text of the editor, or of PROGRAM's first text field (in a
+#                     browser, the page's)
 # Exits 1, saying so, while no program of that name is on the accessibility bus.
 # Run under /usr/bin/python3, where pyatspi is.
 import sys
@@ -52,7 +53,9 @@ def windows(app):
 
 
 def text(app):
-    for node in walk(app):
+    # In a browser, the page's field rather than the address bar's.
+    pages = [node for node in walk(app) if node.getRole() == pyatspi.ROLE_DOCUMENT_WEB]
+    for node in walk(pages[0] if pages else app):
         if node.getRole() in (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY):
             editor = node.queryText()
             return editor.getText(0, editor.characterCount)

@@ -426,11 +426,18 @@ through_fcitx5() {
     skip "Fcitx5 (the add-on, fcitx5, fcitx5-frontend-qt6 or fcitx5-frontend-gtk3 is missing)"
     return
   fi
+  # Fcitx5's program cannot load an add-on built with AddressSanitizer (with the runtime
+  # preloaded it hangs at start); the add-on's own test runs it under the sanitizers.
+  if ldd "$build/fcitx5/libzimbrots.so" | grep -q 'libasan\.so'; then
+    skip "Fcitx5 end to end (this add-on is built with AddressSanitizer)"
+    return
+  fi
   im=fcitx im_name=Fcitx5
   mkdir "$work/fcitx5"
   need "Fcitx5 starts with the add-on" start_fcitx5 "$work/fcitx5" "$build"
   QT_IM_MODULE=fcitx start
-  need "Fcitx5: the window's input context reaches the engine" wait_for 60 converts_probe zimbrots
+  check "Fcitx5: the window's input context reaches the engine" wait_for 60 converts_probe zimbrots ||
+    { echo "Fcitx5's log ends:"; tail -n 30 "$work/fcitx5/fcitx5.log"; checks_end; exit 1; }
   check "Fcitx5, Qt: typed words arrive in hacker writing, Backspace takes back a letter" \
     type_words zimbrots 'Labdien, ābols! ' '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
   gtk_field 3 'GTK field' gtk-field

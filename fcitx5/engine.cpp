@@ -40,7 +40,7 @@ Fcitx5Engine::Fcitx5Engine(fcitx::Instance* instance)
 {
     instance_->inputContextManager().registerProperty("zimbrots-field", &fields_);
     switch_.setShortText(ModeSymbol(true));
-    switch_.setLongText("Hacker writing");
+    switch_.setLongText(LabelText(Label::HackerWriting));
     switch_.connect<fcitx::SimpleAction::Activated>([this](fcitx::InputContext* ic) {
         Carry(*ic, ic->propertyFor(&fields_)->typing.SetConverting(!settings_.converting), nullptr);
     });
@@ -85,7 +85,7 @@ void Fcitx5Engine::Carry(fcitx::InputContext& ic, const Answer& answer, fcitx::K
         ic.commitString(answer.commit);
     if (answer.switched) {
         switch_.setShortText(ModeSymbol(settings_.converting));
-        switch_.setLongText(settings_.converting ? "Hacker writing" : "Hacker writing off");
+        switch_.setLongText(LabelText(settings_.converting ? Label::HackerWriting : Label::HackerWritingOff));
         switch_.update(&ic);
         ic.updateUserInterface(fcitx::UserInterfaceComponent::StatusArea);
     }

@@ -2,6 +2,7 @@
 // library, with its switch in the status area and a key the user may set.
 #pragma once
 
+#include "typing/labels.h"
 #include "typing/typing.h"
 
 #include <fcitx-config/configuration.h>
@@ -14,7 +15,7 @@
 namespace zimbrots {
 
 FCITX_CONFIGURATION(Fcitx5Config, fcitx::KeyListOption switchKey{
-                                      this, "SwitchKey", "Key that turns hacker writing on and off", {},
+                                      this, "SwitchKey", LabelText(Label::SwitchKey), {},
                                       fcitx::KeyListConstrain({fcitx::KeyConstrainFlag::AllowModifierLess})};);
 
 // Each program's field types on its own.

@@ -1,5 +1,6 @@
 #include "ibus/engine.h"
 
+#include "typing/labels.h"
 #include "typing/typing.h"
 
 #include <cstring>
@@ -8,6 +9,8 @@
 namespace {
 
 using zimbrots::Answer;
+using zimbrots::Label;
+using zimbrots::LabelText;
 using zimbrots::Typing;
 
 // One for the engine's process: the switch holds in every program for the session.
@@ -52,8 +55,8 @@ void ShowMode(ZimbrotsEngine* self)
 {
     IBusEngine* engine = &self->parent;
     ibus_property_set_symbol(self->mode, ibus_text_new_from_static_string(settings.converting ? "|-|" : "H"));
-    ibus_property_set_label(self->mode, ibus_text_new_from_static_string(
-                                            settings.converting ? "Hacker writing" : "Hacker writing off"));
+    ibus_property_set_label(self->mode, ibus_text_new_from_static_string(LabelText(
+                                            settings.converting ? Label::HackerWriting : Label::HackerWritingOff)));
     IBusPropList* choices = ibus_property_get_sub_props(self->mode);
     for (guint i = 0; IBusProperty* choice = ibus_prop_list_get(choices, i); i++) {
         const bool hacker = std::strcmp(ibus_property_get_key(choice), HackerChoice) == 0;
@@ -174,9 +177,9 @@ static void zimbrots_engine_init(ZimbrotsEngine* self)
     self->typing->SetDirect(true);
     self->told = false;
     IBusPropList* choices = ibus_prop_list_new();
-    ibus_prop_list_append(choices, Choice(HackerChoice, "Hacker writing"));
-    ibus_prop_list_append(choices, Choice(TypedChoice, "As typed"));
-    self->mode = ibus_property_new("InputMode", PROP_TYPE_MENU, ibus_text_new_from_static_string("Hacker writing"),
+    ibus_prop_list_append(choices, Choice(HackerChoice, LabelText(Label::HackerWriting)));
+    ibus_prop_list_append(choices, Choice(TypedChoice, LabelText(Label::AsTyped)));
+    self->mode = ibus_property_new("InputMode", PROP_TYPE_MENU, ibus_text_new_from_static_string(LabelText(Label::HackerWriting)),
                                    nullptr, nullptr, TRUE, TRUE, PROP_STATE_UNCHECKED, choices);
     self->properties = ibus_prop_list_new();
     g_object_ref_sink(self->properties);

@@ -1,9 +1,12 @@
 // The typing library alone: key sequences, and what the program holds after them, with the word
 // shown as preedit and with it typed straight into the text.
 #include "typing/keys.h"
+#include "typing/labels.h"
 #include "typing/typing.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include <map>
 #include <string>
@@ -131,6 +134,24 @@ TEST(Typing, KeySequencesGiveTheProgramWhatTheUserMeant)
     // Typed straight in, only what changes is taken back: a mark adds to its letter's text.
     EXPECT_EQ(Typed(true, U"Hello, a\u0304bols!").takenBack, 0u);
     EXPECT_EQ(Typed(true, U"Lū{BS}").takenBack, 6u);
+}
+
+// The menus speak Latvian where the user's messages are Latvian, as gettext decides it.
+TEST(Typing, LabelsFollowTheMessagesLanguage)
+{
+    struct Locale {
+        const char *language, *all, *lang, *expected;
+    };
+    for (const Locale& l : {Locale{"", "", "lv_LV.UTF-8", "Hakeru rakstība"}, Locale{"lv:en", "", "C", "Hakeru rakstība"},
+                            Locale{"en:lv", "", "lv_LV.UTF-8", "Hacker writing"},
+                            Locale{"", "C.UTF-8", "lv_LV.UTF-8", "Hacker writing"},
+                            Locale{"", "", "lvx", "Hacker writing"}}) {
+        setenv("LANGUAGE", l.language, 1);
+        setenv("LC_ALL", l.all, 1);
+        unsetenv("LC_MESSAGES");
+        setenv("LANG", l.lang, 1);
+        EXPECT_STREQ(LabelText(Label::HackerWriting), l.expected) << l.language << " " << l.all << " " << l.lang;
+    }
 }
 
 }  // namespace

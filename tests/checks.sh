@@ -93,9 +93,8 @@ weston_listens() { saw="its log ends: $(tail -n 1 "$1")"; test -S "$XDG_RUNTIME_
 start_fcitx5() {  # start_fcitx5 FOLDER [BUILD_DIR]
   mkdir -p "$1/config/fcitx5"
   printf '[Behavior]\nActiveByDefault=True\nShowInputMethodInformation=False\n' >"$1/config/fcitx5/config"
-  printf '[Groups/0]\nName=Default\nDefault Layout=us\nDefaultIM=zimbrots\n[Groups/0/Items/0]\nName=keyboard-us\n%s\n%s\n' \
-    '[Groups/0/Items/1]' 'Name=zimbrots' >"$1/config/fcitx5/profile"
-  printf '[GroupOrder]\n0=Default\n' >>"$1/config/fcitx5/profile"
+  printf '%s\n' '[Groups/0]' 'Name=Default' 'Default Layout=us' 'DefaultIM=zimbrots' '[Groups/0/Items/0]' \
+    'Name=keyboard-us' '[Groups/0/Items/1]' 'Name=zimbrots' '[GroupOrder]' '0=Default' >"$1/config/fcitx5/profile"
   local settings=(HOME="$1" XDG_CONFIG_HOME="$1/config") addons
   if [ -n "${2:-}" ]; then
     # Fcitx5's own add-ons are where its D-Bus add-on is.

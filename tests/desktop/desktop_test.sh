@@ -272,6 +272,32 @@ dark_theme() {
   check "in a dark theme, closing the window gives status 0" closes
 }
 
+# Through $im, in the editor (Qt) and then a GTK 3 and a GTK 4 field, each taking the keys from
+# the one before while its last word is open; the GTK 4 field's word is left open in $open.
+editor_and_gtk_fields() {  # editor_and_gtk_fields GTK4-MODULE GTK4-PACKAGES
+  check "$im_name, Qt: typed words arrive in hacker writing, Backspace takes back a letter" \
+    type_words zimbrots 'Labdien, ābols! ' '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
+  fields=()
+  gtk_field 3 'GTK field' gtk-field
+  check "$im_name, Qt: the word being typed stays when the window loses the keys" \
+    field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
+  check "$im_name, GTK 3: typed words arrive in hacker writing, Backspace takes back a letter" \
+    type_words gtk-field 'Žūžū, Ķēķis! ' '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
+  import -window root "$artefacts/$im-typing.png"
+  open=()
+  if [ -f "${gtk_modules/gtk-3.0\/3.0.0/gtk-4.0/4.0.0}/$1" ] &&
+     /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "4.0")' 2>/dev/null; then
+    gtk_field 4 'GTK 4 field' gtk4-field
+    check "$im_name, GTK 3: the word being typed stays when the window loses the keys, once" \
+      field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
+    check "$im_name, GTK 4: typed words arrive in hacker writing, Backspace takes back a letter" \
+      type_words gtk4-field 'Ūdens! ' '|_||_|d3|\|5! 5\/3|k4'
+    open=(gtk4-field '|_||_|d3|\|5! 5\/3|k4')
+  else
+    skip "$im_name, GTK 4 ($2 is not installed)"
+  fi
+}
+
 # Typing through the input method "zimbrots" (the engine built here, in an ibus-daemon of this
 # test's own) into the editor, a Qt field, and into a GTK field, as read over AT-SPI.
 engine_listed() { ibus list-engine 2>/dev/null | grep -q zimbrots; }
@@ -351,27 +377,7 @@ through_ibus() {
   need "the window's input context reaches the engine" wait_for 60 converts_probe zimbrots
   # In each program a word is left open as the next one takes the keys: it must be there, once.
   # Qt, and GTK 4 before, dropped text that came once the window had lost the keys.
-  check "IBus, Qt: typed words arrive in hacker writing, Backspace takes back a letter" \
-    type_words zimbrots 'Labdien, ābols! ' '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
-  fields=()
-  gtk_field 3 'GTK field' gtk-field
-  check "IBus, Qt: the word being typed stays when the window loses the keys" \
-    field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
-  check "IBus, GTK 3: typed words arrive in hacker writing, Backspace takes back a letter" \
-    type_words gtk-field 'Žūžū, Ķēķis! ' '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
-  import -window root "$artefacts/ibus-typing.png"
-  if [ -f "${gtk_modules/gtk-3.0\/3.0.0/gtk-4.0/4.0.0}/libim-ibus.so" ] &&
-     /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "4.0")' 2>/dev/null; then
-    gtk_field 4 'GTK 4 field' gtk4-field
-    check "IBus, GTK 3: the word being typed stays when the window loses the keys, once" \
-      field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
-    check "IBus, GTK 4: typed words arrive in hacker writing, Backspace takes back a letter" \
-      type_words gtk4-field 'Ūdens! ' '|_||_|d3|\|5! 5\/3|k4'
-    open=(gtk4-field '|_||_|d3|\|5! 5\/3|k4')
-  else
-    skip "GTK 4 (ibus-gtk4 or gir1.2-gtk-4.0 is not installed)"
-    open=()
-  fi
+  editor_and_gtk_fields libim-ibus.so "ibus-gtk4 or gir1.2-gtk-4.0"
   if command -v chromium >/dev/null; then
     # Chromium reaches IBus through GTK's module; its page is read over AT-SPI. As in the web
     # page's test: no sandbox (root may run this), and nothing of Chromium's own goes to the network.
@@ -438,26 +444,9 @@ through_fcitx5() {
   QT_IM_MODULE=fcitx start
   check "Fcitx5: the window's input context reaches the engine" wait_for 60 converts_probe zimbrots ||
     { echo "Fcitx5's log ends:"; tail -n 30 "$work/fcitx5/fcitx5.log"; checks_end; exit 1; }
-  check "Fcitx5, Qt: typed words arrive in hacker writing, Backspace takes back a letter" \
-    type_words zimbrots 'Labdien, ābols! ' '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
-  gtk_field 3 'GTK field' gtk-field
-  check "Fcitx5, Qt: the word being typed stays when the window loses the keys" \
-    field_holds zimbrots '|_4bd|3|\|, 44b0|_5! 5\/3|k4'
-  check "Fcitx5, GTK 3: typed words arrive in hacker writing, Backspace takes back a letter" \
-    type_words gtk-field 'Žūžū, Ķēķis! ' '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
-  if [ -f "${gtk_modules/gtk-3.0\/3.0.0/gtk-4.0/4.0.0}/libim-fcitx5.so" ] &&
-     /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "4.0")' 2>/dev/null; then
-    gtk_field 4 'GTK 4 field' gtk4-field
-    check "Fcitx5, GTK 3: the word being typed stays when the window loses the keys, once" \
-      field_holds gtk-field '2|-||_||_|2|-||_||_|, kj33kj|5! 5\/3|k4'
-    check "Fcitx5, GTK 4: typed words arrive in hacker writing, Backspace takes back a letter" \
-      type_words gtk4-field 'Ūdens! ' '|_||_|d3|\|5! 5\/3|k4'
-    xdotool windowfocus --sync "$window"
-    check "Fcitx5, GTK 4: the word being typed stays when the window loses the keys, once" \
-      field_holds gtk4-field '|_||_|d3|\|5! 5\/3|k4'
-  else
-    skip "Fcitx5, GTK 4 (fcitx5-frontend-gtk4 or gir1.2-gtk-4.0 is not installed)"
-  fi
+  editor_and_gtk_fields libim-fcitx5.so "fcitx5-frontend-gtk4 or gir1.2-gtk-4.0"
+  xdotool windowfocus --sync "$window"
+  still_there "${open[@]}"
   stop "${fields[@]}" "$fcitx5"
   fields=() fcitx5=""
   xdotool windowfocus --sync "$window"

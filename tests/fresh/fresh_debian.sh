@@ -156,7 +156,7 @@ cleanup() {
     umount -R "$r" 2>/dev/null || umount -R -l "$r" 2>/dev/null
   done
   # Nothing of the host may be removed through a mount that stayed.
-  if findmnt -rn -o TARGET | grep -q "^$work/"; then
+  if findmnt -rn -o TARGET | grep "^$work/" >/dev/null; then
     echo "fresh Debian check: $work still has mounts; left in place"
   else
     rm -rf "$work"
@@ -228,7 +228,7 @@ install_ibus_alone() {  # install_ibus_alone FOLDER
   in_root "$root" bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends dbus-daemon' &&
     clone_as_user || return 1
   as_user "$root" bash -c 'cd zimbrots && tests/ibus/with_ibus_daemon.sh /usr/share/ibus/component ibus list-engine' |
-    grep -q 'zimbrots - Zimbrots' || { echo "error: ibus list-engine does not list zimbrots"; return 1; }
+    grep 'zimbrots - Zimbrots' >/dev/null || { echo "error: ibus list-engine does not list zimbrots"; return 1; }
 }
 
 # The Fcitx5 add-on's package alone, with what it needs and nothing it only recommends: Fcitx5

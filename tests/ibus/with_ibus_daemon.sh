@@ -15,6 +15,6 @@ export HOME=$work XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache IBUS_A
 IBUS_COMPONENT_PATH=$components ibus-daemon --panel=disable --emoji-extension=disable --config=/usr/libexec/ibus-memconf \
   --cache=none >"$work/daemon.log" 2>&1 &
 daemon=$!
-engine_listed() { saw="ibus list-engine says: $(ibus list-engine 2>&1 | tail -n 1)"; ibus list-engine 2>/dev/null | grep -q zimbrots; }
+engine_listed() { saw="ibus list-engine says: $(ibus list-engine 2>&1 | tail -n 1)"; ibus list-engine 2>/dev/null | grep zimbrots >/dev/null; }
 need "ibus-daemon starts and lists the engine" wait_for 30 engine_listed
 "$@"

@@ -94,9 +94,9 @@ protections=("Position Independent Executable: yes" "Stack protected: yes" "Fort
 # Control-flow protection where this release's flags ask for it and its toolchain can mark a
 # program so: the linker drops the mark when the C library's start files lack it (Debian 13's
 # own programs carry none).
-if DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS | grep -q fcf-protection; then
+if DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS | grep fcf-protection >/dev/null; then
   printf 'int main(void) { return 0; }\n' >"$work/probe.c"
-  if cc -fcf-protection -o "$work/probe" "$work/probe.c" && readelf -n "$work/probe" | grep -q 'x86 feature: IBT, SHSTK'; then
+  if cc -fcf-protection -o "$work/probe" "$work/probe.c" && readelf -n "$work/probe" | grep 'x86 feature: IBT, SHSTK' >/dev/null; then
     protections+=("Control flow integrity: yes")
   else
     echo "not checked: control-flow protection (this toolchain marks no program with it, not even an empty one)"

@@ -4,9 +4,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace zimbrots;
 
@@ -173,6 +178,59 @@ void BM_ConvertUtf16(benchmark::State& state)
 }
 BENCHMARK(BM_ConvertUtf16)->Arg(4 << 20)->Arg(64 << 20);
 
+// The console's table with one more column: each pass's bytes a second as a share of
+// BM_Memcpy's at the same size in this run, so that runs on busy or idle machines compare.
+class OfMemcpyReporter : public benchmark::ConsoleReporter {
+public:
+    OfMemcpyReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        std::vector<Run> shown = runs;
+        for (Run& run : shown) {
+            const auto rate = run.counters.find("bytes_per_second");
+            if (rate == run.counters.end())
+                continue;
+            const std::string name = run.benchmark_name();
+            const std::size_t size = SizeOf(name);
+            if (name.rfind("BM_Memcpy/", 0) == 0)
+                memcpyRate_[size] = rate->second.value;
+            else if (const auto memcpy = memcpyRate_.find(size); memcpy != memcpyRate_.end())
+                run.counters["of_memcpy"] = benchmark::Counter(rate->second.value / memcpy->second);
+        }
+        ConsoleReporter::ReportRuns(shown);
+    }
+
+private:
+    // The size argument: "BM_Memcpy/4194304" or "BM_ConvertUtf8/bytes:4194304/path:2".
+    static std::size_t SizeOf(std::string_view name)
+    {
+        std::string_view rest = name.substr(name.find('/') + 1);
+        if (rest.rfind("bytes:", 0) == 0)
+            rest.remove_prefix(6);
+        return std::strtoull(std::string(rest.substr(0, rest.find('/'))).c_str(), nullptr, 10);
+    }
+    std::map<std::size_t, double> memcpyRate_;
+};
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    // Other formats (JSON for bench/web_bench.py) are left as they are.
+    bool console = true;
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]).rfind("--benchmark_format=", 0) == 0 &&
+            std::string_view(argv[i]) != "--benchmark_format=console")
+            console = false;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    OfMemcpyReporter reporter;
+    if (console)
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+    else
+        benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -8,6 +8,13 @@
 // followed by zeros. Zero lanes are dropped, and VPCOMPRESSB packs the rest into the output.
 // Cells of six take ten bytes a block, 60 of the 64 in six blocks; where no ū or Ū (six bytes)
 // is among them, cells of four take sixteen bytes a block, all 64 in four.
+//
+// Cells of four cost fewer shuffles, which are what limits these passes (port 5 on Intel): the
+// first byte of a cell comes from a register of first bytes (the byte itself where it has no
+// row), and the other three from one register of 16 tails, looked up by the tail's number, so
+// that a block needs two one-register look-ups by owner and one by tail, where a table of every
+// row by class needed two registers and the bytes that stand for themselves a look-up of their
+// own.
 #include "vector_passes.h"
 
 #if defined(__x86_64__)
@@ -48,6 +55,53 @@ static_assert([] {
                 return false;
     return true;
 }(), "a zero byte marks where a replacement ends");
+
+// The replacements but ū's in cells of four by their tails (all but the first byte): cell 0 is
+// for nothing (the second half of a UTF-8 letter), and every other cell has a nonzero mark in
+// its first lane, where the replacement's first byte goes, and its tail in the lanes after, so
+// that a lane is kept where the cell's byte is not zero. Rows with the same tail share a cell.
+struct TailCells {
+    std::array<std::uint8_t, 64> bytes{};
+    std::array<std::uint8_t, 64> cellOfClass{};   // 4 x the cell, by class
+    std::array<std::uint8_t, 64> firstOfClass{};  // the replacement's first byte; 0: the byte itself
+    int count = 1;
+};
+constexpr TailCells MakeTailCells()
+{
+    TailCells t;
+    auto cellOf = [&t](std::string_view tail) {
+        std::array<std::uint8_t, 4> cell{1, 0, 0, 0};
+        for (std::size_t k = 0; k < tail.size(); ++k)
+            cell[1 + k] = std::uint8_t(tail[k]);
+        int c = 1;
+        while (c < t.count && !(t.bytes[4 * c + 1] == cell[1] && t.bytes[4 * c + 2] == cell[2] &&
+                                t.bytes[4 * c + 3] == cell[3]))
+            ++c;
+        if (c == t.count) {
+            if (t.count++ == 16)
+                throw "more than 16 tails";
+            for (int k = 0; k < 4; ++k)
+                t.bytes[4 * c + k] = cell[k];
+        }
+        return c;
+    };
+    t.cellOfClass[NoRow] = std::uint8_t(4 * cellOf(""));
+    for (std::size_t r = 0; r < HackerTable.size(); ++r) {
+        // ū's replacement is two cells of the same half (Spread gives it two lanes).
+        const std::string_view replacement =
+            r == WideRow ? HackerTable[r].replacement.substr(0, HackerTable[r].replacement.size() / 2)
+                         : HackerTable[r].replacement;
+        t.cellOfClass[r] = std::uint8_t(4 * cellOf(replacement.substr(1)));
+        t.firstOfClass[r] = std::uint8_t(replacement[0]);
+    }
+    return t;  // SecondHalf: cell 0
+}
+constexpr TailCells Tails = MakeTailCells();
+static_assert([] {
+    const std::string_view wide = HackerTable[WideRow].replacement;
+    return wide.size() == 6 && wide.substr(0, 3) == wide.substr(3);
+}(), "ū's replacement is one half twice");
+static_assert(Tails.cellOfClass[SecondHalf] == 0 && Tails.firstOfClass[NoRow] == 0);
 
 // Every replacement in a cell of Width bytes, zeros after it, at Width x its row; the cells of
 // NoRow and SecondHalf are all zeros. Cells of six need 29 x 6 = 174 bytes, cells of four
@@ -177,10 +231,74 @@ struct Cells {
 };
 static_assert(sizeof(Cells<6>::ReplacementTable) == 256 && sizeof(Cells<4>::ReplacementTable) == 128);
 
+// Cells of four by tails: the first bytes and the tails' cells of 64 input bytes are found
+// once (Prepare), then each block of sixteen costs three one-register shuffles and the packing.
+struct NarrowCells {
+    static constexpr auto OwnerTable = CellOwners<4>();
+    static constexpr auto PlaceTable = CellPlaces<4>();
+
+    __m512i owner[4], place;
+    __m512i tails = _mm512_loadu_si512(Tails.bytes.data());
+    __m512i cellOfClass = _mm512_loadu_si512(Tails.cellOfClass.data());
+    __m512i firstOfClass = _mm512_loadu_si512(Tails.firstOfClass.data());
+
+    ZIMBROTS_AVX512 NarrowCells()
+    {
+        for (std::size_t k = 0; k < 4; ++k)
+            owner[k] = _mm512_loadu_si512(OwnerTable[k].data());
+        place = _mm512_loadu_si512(PlaceTable.data());
+    }
+
+    struct Prepared {
+        __m512i first, cell;
+    };
+    ZIMBROTS_AVX512 Prepared Prepare(__m512i bytes, __m512i classes) const
+    {
+        const __mmask64 self = _mm512_cmpeq_epi8_mask(classes, _mm512_set1_epi8(NoRow));
+        return {_mm512_mask_mov_epi8(PermuteBytes(classes, firstOfClass), self, bytes),
+                PermuteBytes(classes, cellOfClass)};
+    }
+
+    // Gives each ū or Ū (wide lanes) a second lane for its second half, moving the lanes after
+    // it on; lanes moved past the last one are left for the next 64. Returns how many of the
+    // input lanes the 64 now hold; a last one whose second half would not fit is left too, and
+    // its cell cleared from lastBlock, the lanes of block 3.
+    ZIMBROTS_AVX512 unsigned Spread(Prepared& in, __mmask64 wide, __mmask64& lastBlock) const
+    {
+        std::uint64_t seconds = 0;
+        unsigned moved = 0, cut = 0;
+        for (std::uint64_t rest = wide; rest != 0; rest &= rest - 1, ++moved) {
+            const unsigned at = unsigned(__builtin_ctzll(rest)) + moved;
+            if (at >= 63) {
+                if (at == 63) {
+                    lastBlock = CellLanes<4>() >> 4;
+                    cut = 1;
+                }
+                break;
+            }
+            seconds |= std::uint64_t(2) << at;
+        }
+        in.first = _mm512_mask_expand_epi8(_mm512_set1_epi8(char(Tails.firstOfClass[WideRow])), ~seconds, in.first);
+        in.cell = _mm512_mask_expand_epi8(_mm512_set1_epi8(char(Tails.cellOfClass[WideRow])), ~seconds, in.cell);
+        return 64 - unsigned(_mm_popcnt_u64(seconds)) - cut;
+    }
+
+    // Block k's replacements packed at the start of the result, limited to lanes; count is
+    // how many bytes they take.
+    ZIMBROTS_AVX512 __m512i Block(int k, const Prepared& in, __mmask64 lanes, unsigned& count) const
+    {
+        const __m512i laneFirst = PermuteBytes(owner[k], in.first);
+        const __m512i tail = PermuteBytes(_mm512_add_epi8(PermuteBytes(owner[k], in.cell), place), tails);
+        const __mmask64 keep = _mm512_test_epi8_mask(tail, tail) & lanes;
+        count = unsigned(_mm_popcnt_u64(keep));
+        return _mm512_maskz_compress_epi8(keep, _mm512_mask_blend_epi8(CellStarts<4>(), tail, laneFirst));
+    }
+};
+
 struct Avx512Expander {
     RegisterTable<256> rows{RowOfByte};
     Cells<6> wide;
-    Cells<4> narrow;
+    NarrowCells narrow;
 
     // True when no byte of the lanes has a six-byte replacement: cells of four will do.
     ZIMBROTS_AVX512 static bool Narrow(__m512i classes, __mmask64 lanes)
@@ -198,18 +316,13 @@ ZIMBROTS_AVX512 std::size_t Windows1257Forward(const unsigned char* in, std::siz
     while (done + 64 <= size) {
         const __m512i bytes = _mm512_loadu_si512(in + done);
         const __m512i classes = e.rows(bytes);
-        if (Avx512Expander::Narrow(classes, ~__mmask64(0))) {
-            for (int k = 0; k < 4; ++k) {
-                _mm512_storeu_si512(dest, e.narrow.Block(k, bytes, classes, ~__mmask64(0), count));
-                dest += count;
-            }
-            done += 64;
-        } else {
-            for (int k = 0; k < 6; ++k) {
-                _mm512_storeu_si512(dest, e.wide.Block(k, bytes, classes, ~__mmask64(0), count));
-                dest += count;
-            }
-            done += 60;
+        NarrowCells::Prepared prepared = e.narrow.Prepare(bytes, classes);
+        __mmask64 lastBlock = ~__mmask64(0);
+        const __mmask64 wide = _mm512_cmpeq_epi8_mask(classes, _mm512_set1_epi8(char(WideRow)));
+        done += wide ? e.narrow.Spread(prepared, wide, lastBlock) : 64;
+        for (int k = 0; k < 4; ++k) {
+            _mm512_storeu_si512(dest, e.narrow.Block(k, prepared, k < 3 ? ~__mmask64(0) : lastBlock, count));
+            dest += count;
         }
     }
     out = dest;
@@ -229,8 +342,9 @@ ZIMBROTS_AVX512 std::size_t Windows1257Backward(BackwardWriter& caller)
         __m512i classes = e.rows(bytes);
         if (Avx512Expander::Narrow(classes, ~__mmask64(0))) {
             text.Advance(64, 0);
+            const NarrowCells::Prepared prepared = e.narrow.Prepare(bytes, classes);
             for (int k = 3; k >= 0; --k) {
-                const __m512i packed = e.narrow.Block(k, bytes, classes, ~__mmask64(0), count);
+                const __m512i packed = e.narrow.Block(k, prepared, ~__mmask64(0), count);
                 text.Advance(0, count);
                 _mm512_mask_storeu_epi8(text.data + text.write, LowLanes(count), packed);
             }
@@ -306,10 +420,11 @@ ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t siz
                                        __mmask64(secondHalfFirst);
         classes = _mm512_mask_mov_epi8(classes, secondHalves, secondHalf);
         if (Avx512Expander::Narrow(classes, converted)) {
+            const NarrowCells::Prepared prepared = e.narrow.Prepare(bytes, classes);
             for (int k = 0; k < 4; ++k) {
                 // The last block stops at lane 59.
                 const __mmask64 lanes = k < 3 ? ~__mmask64(0) : (std::uint64_t(1) << 48) - 1;
-                _mm512_storeu_si512(dest, e.narrow.Block(k, bytes, classes, lanes, count));
+                _mm512_storeu_si512(dest, e.narrow.Block(k, prepared, lanes, count));
                 dest += count;
             }
         } else {

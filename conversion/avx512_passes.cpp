@@ -419,22 +419,19 @@ ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t siz
         const __mmask64 secondHalves = ((pairStart & _mm512_cmpneq_epi8_mask(pairRow, noRow)) << 1) |
                                        __mmask64(secondHalfFirst);
         classes = _mm512_mask_mov_epi8(classes, secondHalves, secondHalf);
-        if (Avx512Expander::Narrow(classes, converted)) {
-            const NarrowCells::Prepared prepared = e.narrow.Prepare(bytes, classes);
-            for (int k = 0; k < 4; ++k) {
-                // The last block stops at lane 59.
-                const __mmask64 lanes = k < 3 ? ~__mmask64(0) : (std::uint64_t(1) << 48) - 1;
-                _mm512_storeu_si512(dest, e.narrow.Block(k, prepared, lanes, count));
-                dest += count;
-            }
-        } else {
-            for (int k = 0; k < 6; ++k) {
-                _mm512_storeu_si512(dest, e.wide.Block(k, bytes, classes, ~__mmask64(0), count));
-                dest += count;
-            }
+        // Lanes 60 to 63 give nothing: they are converted with the next 60.
+        NarrowCells::Prepared prepared = e.narrow.Prepare(bytes, classes);
+        prepared.first = _mm512_maskz_mov_epi8(converted, prepared.first);
+        prepared.cell = _mm512_maskz_mov_epi8(converted, prepared.cell);
+        __mmask64 lastBlock = ~__mmask64(0);
+        const __mmask64 wide = _mm512_mask_cmpeq_epi8_mask(converted, classes, _mm512_set1_epi8(char(WideRow)));
+        const unsigned taken = wide ? std::min(e.narrow.Spread(prepared, wide, lastBlock), 60u) : 60u;
+        for (int k = 0; k < 4; ++k) {
+            _mm512_storeu_si512(dest, e.narrow.Block(k, prepared, k < 3 ? ~__mmask64(0) : lastBlock, count));
+            dest += count;
         }
-        secondHalfFirst = (secondHalves >> 60) & 1;
-        done += 60;
+        secondHalfFirst = (secondHalves >> taken) & 1;
+        done += taken;
     }
     out = dest;
     // A letter's second half at the stop was written with its first: step over it.

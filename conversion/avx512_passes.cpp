@@ -103,6 +103,34 @@ static_assert([] {
 }(), "ū's replacement is one half twice");
 static_assert(Tails.cellOfClass[SecondHalf] == 0 && Tails.firstOfClass[NoRow] == 0);
 
+// Windows-1257 bytes straight to first bytes and cells by 64-entry look-ups: a capital is its
+// small letter less 0x20 in both halves of the code page, and shares its replacement, so every
+// byte with a row has bit 6 set, and bits 0 to 4 and 7 tell which.
+struct ByteTables {
+    std::array<std::uint8_t, 64> first{}, self{}, cell{};
+};
+constexpr std::uint8_t FoldedIndex(int byte) { return std::uint8_t((byte & 0x1F) | (byte >> 2 & 0x20)); }
+constexpr ByteTables MakeByteTables()
+{
+    ByteTables t;
+    for (int byte = 0x60; byte < 0x100; byte += byte == 0x7F ? 0x61 : 1) {
+        const std::uint8_t row = RowOfByte[byte];
+        t.first[FoldedIndex(byte)] = Tails.firstOfClass[row];
+        t.self[FoldedIndex(byte)] = row == NoRow ? 0xFF : 0;
+        t.cell[FoldedIndex(byte)] = Tails.cellOfClass[row];
+    }
+    return t;
+}
+constexpr ByteTables ByByte = MakeByteTables();
+static_assert([] {
+    for (int byte = 0; byte < 256; ++byte) {
+        const int folded = byte & 0x40 ? byte | 0x20 : -1;
+        if (RowOfByte[byte] != (folded < 0 ? NoRow : RowOfByte[folded]))
+            return false;
+    }
+    return true;
+}(), "every byte with a row has bit 6, and shares its row with the byte 0x20 above");
+
 // Every replacement in a cell of Width bytes, zeros after it, at Width x its row; the cells of
 // NoRow and SecondHalf are all zeros. Cells of six need 29 x 6 = 174 bytes, cells of four
 // (every row but WideRow) 29 x 4 = 116.
@@ -241,6 +269,9 @@ struct NarrowCells {
     __m512i tails = _mm512_loadu_si512(Tails.bytes.data());
     __m512i cellOfClass = _mm512_loadu_si512(Tails.cellOfClass.data());
     __m512i firstOfClass = _mm512_loadu_si512(Tails.firstOfClass.data());
+    __m512i byteFirst = _mm512_loadu_si512(ByByte.first.data());
+    __m512i byteSelf = _mm512_loadu_si512(ByByte.self.data());
+    __m512i byteCell = _mm512_loadu_si512(ByByte.cell.data());
 
     ZIMBROTS_AVX512 NarrowCells()
     {
@@ -257,6 +288,18 @@ struct NarrowCells {
         const __mmask64 self = _mm512_cmpeq_epi8_mask(classes, _mm512_set1_epi8(NoRow));
         return {_mm512_mask_mov_epi8(PermuteBytes(classes, firstOfClass), self, bytes),
                 PermuteBytes(classes, cellOfClass)};
+    }
+
+    // The same straight from Windows-1257 bytes, and which of them are ū or Ū.
+    ZIMBROTS_AVX512 Prepared PrepareWindows1257(__m512i bytes, __mmask64& wide) const
+    {
+        const __m512i index = _mm512_ternarylogic_epi32(_mm512_set1_epi8(0x1F), bytes, _mm512_srli_epi16(bytes, 2), 0xCA);
+        const __mmask64 bit6 = _mm512_movepi8_mask(_mm512_add_epi8(bytes, bytes));  // 0x40 moved to the sign
+        const __m512i first = _mm512_maskz_permutexvar_epi8(bit6, index, byteFirst);
+        const __m512i self = _mm512_mask_permutexvar_epi8(_mm512_set1_epi8(-1), bit6, index, byteSelf);
+        wide = _mm512_cmpeq_epi8_mask(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)), _mm512_set1_epi8(char(HackerTable[WideRow].lower)));
+        return {_mm512_ternarylogic_epi32(first, bytes, self, 0xF8),  // first | (bytes & self)
+                _mm512_mask_permutexvar_epi8(_mm512_set1_epi8(char(Tails.cellOfClass[NoRow])), bit6, index, byteCell)};
     }
 
     // Gives each ū or Ū (wide lanes) a second lane for its second half, moving the lanes after
@@ -315,10 +358,8 @@ ZIMBROTS_AVX512 std::size_t Windows1257Forward(const unsigned char* in, std::siz
     unsigned count;
     while (done + 64 <= size) {
         const __m512i bytes = _mm512_loadu_si512(in + done);
-        const __m512i classes = e.rows(bytes);
-        NarrowCells::Prepared prepared = e.narrow.Prepare(bytes, classes);
-        __mmask64 lastBlock = ~__mmask64(0);
-        const __mmask64 wide = _mm512_cmpeq_epi8_mask(classes, _mm512_set1_epi8(char(WideRow)));
+        __mmask64 wide, lastBlock = ~__mmask64(0);
+        NarrowCells::Prepared prepared = e.narrow.PrepareWindows1257(bytes, wide);
         done += wide ? e.narrow.Spread(prepared, wide, lastBlock) : 64;
         for (int k = 0; k < 4; ++k) {
             _mm512_storeu_si512(dest, e.narrow.Block(k, prepared, k < 3 ? ~__mmask64(0) : lastBlock, count));

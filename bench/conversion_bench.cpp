@@ -67,7 +67,7 @@ void BM_Memcpy(benchmark::State& state)
 // 4 MiB stays in this machine's cache; 64 MiB does not.
 BENCHMARK(BM_Memcpy)->Arg(4 << 20)->Arg(64 << 20);
 
-// The second argument chooses the path: 0 scalar, 1 AVX2, 2 AVX-512 with VBMI2. The best path
+// The second argument chooses the path: 0 scalar, 1 AVX2, 2 AVX-512 with VBMI2, 3 NEON. The best path
 // is taken again afterwards.
 struct ForcedPath {
     explicit ForcedPath(benchmark::State& state)

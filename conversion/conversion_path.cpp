@@ -21,6 +21,10 @@ const VectorPasses* PassesOf(ConversionPath path)
     case ConversionPath::Avx2:
         return &Avx2Passes;
 #endif
+#if defined(__aarch64__)
+    case ConversionPath::Neon:
+        return &NeonPasses;
+#endif
     default:
         return nullptr;
     }
@@ -115,7 +119,7 @@ bool ProcessorHas(ConversionPath path)
 ConversionPath BestConversionPath()
 {
     static const ConversionPath best = [] {
-        for (const ConversionPath path : {ConversionPath::Avx512Vbmi2, ConversionPath::Avx2})
+        for (const ConversionPath path : {ConversionPath::Avx512Vbmi2, ConversionPath::Avx2, ConversionPath::Neon})
             if (ProcessorHas(path))
                 return path;
         return ConversionPath::Scalar;

@@ -5,9 +5,9 @@
 namespace zimbrots {
 
 // The ways the passes can run. The scalar pass runs everywhere and is the reference.
-enum class ConversionPath { Scalar = 0, Avx2 = 1, Avx512Vbmi2 = 2 };
+enum class ConversionPath { Scalar = 0, Avx2 = 1, Avx512Vbmi2 = 2, Neon = 3 };
 inline constexpr ConversionPath AllConversionPaths[] = {ConversionPath::Scalar, ConversionPath::Avx2,
-                                                        ConversionPath::Avx512Vbmi2};
+                                                        ConversionPath::Avx512Vbmi2, ConversionPath::Neon};
 
 // The fastest path this processor offers, found once.
 ConversionPath BestConversionPath();

@@ -105,7 +105,7 @@ char* ConvertUtf8Block(const unsigned char* in, std::size_t size, bool final, st
     std::size_t i = 0;
     std::size_t scalarUntil = 0;  // where the vector pass may take over again
     while (i < size) {
-        if (passes && i >= scalarUntil) {
+        if (passes && passes->utf8Forward && i >= scalarUntil) {
             i += passes->utf8Forward(in + i, size - i, out);
             // It stopped at a mark or near the end: a few bytes for the scalar pass.
             scalarUntil = i + 16;
@@ -204,7 +204,7 @@ void ConvertToHacker(std::string& text)
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t sums[4] = {0, 0, 0, 0};
     const vector_detail::VectorPasses* passes = vector_detail::Passes();
-    std::size_t i = passes ? passes->windows1257Size(bytes, size, sums[0]) : 0;
+    std::size_t i = passes && passes->windows1257Size ? passes->windows1257Size(bytes, size, sums[0]) : 0;
     // Four sums, so that the additions do not wait on each other.
     for (; i + 4 <= size; i += 4) {
         sums[0] += ByteLengths[bytes[i]];
@@ -224,7 +224,7 @@ void ConvertToHacker(std::string& text)
     // Truly in place, from the end backwards (see BackwardWriter).
     text.resize(resultSize);
     BackwardWriter vectorPart{text.data(), size, resultSize};
-    if (passes)
+    if (passes && passes->windows1257Backward)
         passes->windows1257Backward(vectorPart);
     // A copy whose address never escapes, so that the stores below, which may alias anything,
     // do not make the compiler read its fields from memory again.

@@ -24,7 +24,8 @@ struct VectorPasses {
     const char* features;
     // Windows-1257 bytes converted into out, which has room for 6 bytes a byte plus Slack.
     std::size_t (*windows1257Forward)(const unsigned char* in, std::size_t size, char*& out);
-    // The same in place, from the end: the bytes taken are the last ones.
+    // The same in place, from the end: the bytes taken are the last ones. This and the passes
+    // below may be missing (null): the scalar passes do it all.
     std::size_t (*windows1257Backward)(BackwardWriter& text);
     // The replacements' lengths, added to total.
     std::size_t (*windows1257Size)(const unsigned char* in, std::size_t size, std::size_t& total);
@@ -36,6 +37,9 @@ struct VectorPasses {
 
 #if defined(__x86_64__)
 extern const VectorPasses Avx2Passes, Avx512Passes;
+#endif
+#if defined(__aarch64__)
+extern const VectorPasses NeonPasses;
 #endif
 
 // The passes of a path, or none: the scalar path has none, nor a path this build lacks.

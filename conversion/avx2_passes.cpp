@@ -52,13 +52,26 @@ static_assert([] {
     return true;
 }());
 
-// Codes of the two-byte letters U+0100 to U+017F, by the seven bits of RowOfC4C5Pair's index:
-// eight tables by the top three.
-constexpr auto CodeOfPair = [] {
-    std::array<std::array<std::uint8_t, 16>, 8> codes{};
-    for (int index = 0; index < 128; ++index)
-        codes[index >> 4][index & 15] = CodeOfRow(RowOfC4C5Pair[index]);
-    return codes;
+// Codes of the two-byte letters U+0100 to U+017F by the seven bits of RowOfC4C5Pair's index,
+// through a hash: the index's bits 3 to 6 and, above them, its bit 0 tell the 22 letters
+// apart, so two 32-entry look-ups (the letter's index and its code) and a comparison do.
+constexpr std::uint8_t PairHash(int index) { return std::uint8_t((index >> 3 & 15) | (index & 1) << 4); }
+struct PairHashTables {
+    std::array<std::uint8_t, 32> index, code;
+};
+constexpr PairHashTables PairHashed = [] {
+    PairHashTables t{};
+    t.index.fill(0xFF);  // no index is that
+    for (int index = 0; index < 128; ++index) {
+        const std::uint8_t code = CodeOfRow(RowOfC4C5Pair[index]);
+        if (code == 0)
+            continue;
+        if (t.index[PairHash(index)] != 0xFF)
+            throw "two letters share a hash";  // stops the compilation
+        t.index[PairHash(index)] = std::uint8_t(index);
+        t.code[PairHash(index)] = code;
+    }
+    return t;
 }();
 
 // Length, and first to sixth replacement byte, by code.
@@ -154,6 +167,14 @@ ZIMBROTS_AVX2 inline __m256i LookUpByLowNibble(__m256i bytes, __m256i table, int
     return _mm256_shuffle_epi8(table, index);
 }
 
+// Byte k of the result is table[index[k]], index below 32: below 16 the first shuffle's index
+// keeps bit 7 clear and the second's has it set (which gives 0); from 16, the other way round.
+ZIMBROTS_AVX2 inline __m256i LookUp32(const std::array<std::uint8_t, 32>& table, __m256i index)
+{
+    return _mm256_or_si256(_mm256_shuffle_epi8(BothHalves(table.data()), _mm256_adds_epu8(index, _mm256_set1_epi8(0x70))),
+                           _mm256_shuffle_epi8(BothHalves(table.data() + 16), _mm256_sub_epi8(index, _mm256_set1_epi8(16))));
+}
+
 // A 32-entry table by code.
 struct CodeTable {
     __m256i low, high;
@@ -168,16 +189,6 @@ struct CodeTable {
         return _mm256_blendv_epi8(_mm256_shuffle_epi8(low, codes), _mm256_shuffle_epi8(high, codes), highCodes);
     }
 };
-
-// Lane k is 0xFF where bit k of mask is set.
-ZIMBROTS_AVX2 inline __m256i MaskToLanes(std::uint32_t mask)
-{
-    const __m256i spread = _mm256_shuffle_epi8(
-        _mm256_set1_epi32(int(mask)),
-        _mm256_setr_epi64x(0, 0x0101010101010101, 0x0202020202020202, 0x0303030303030303));
-    const __m256i bit = _mm256_set1_epi64x(std::int64_t(0x8040201008040201));
-    return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
-}
 
 // 32 input bytes as groups of 16 lanes: cells[k] holds group k in its low half and group
 // k + Count / 2 in its high half, and Shape(g) is group g's shape. Eight groups of four input
@@ -224,7 +235,7 @@ std::size_t GroupsLength(const Tables& tables, const Groups<Count>& g)
 }
 
 struct Avx2Expander {
-    __m256i folded[4], pair[8];
+    __m256i folded[4];
     CodeTable length{ByCode[0]}, byte[6]{CodeTable(ByCode[1]), CodeTable(ByCode[2]), CodeTable(ByCode[3]),
                                          CodeTable(ByCode[4]), CodeTable(ByCode[5]), CodeTable(ByCode[6])};
 
@@ -232,8 +243,6 @@ struct Avx2Expander {
     {
         for (int h = 0; h < 4; ++h)
             folded[h] = BothHalves(CodeOfFoldedByte[h].data());
-        for (int h = 0; h < 8; ++h)
-            pair[h] = BothHalves(CodeOfPair[h].data());
     }
 
     // Codes of Windows-1257 bytes; with asciiOnly, of the ASCII bytes alone (others get 0).
@@ -251,12 +260,12 @@ struct Avx2Expander {
     }
 
     // Codes of two-byte letters by their seven-bit index, 0 to 127.
-    ZIMBROTS_AVX2 __m256i PairCodes(__m256i index) const
+    ZIMBROTS_AVX2 static __m256i PairCodes(__m256i index)
     {
-        __m256i codes = _mm256_setzero_si256();
-        for (int h = 0; h < 8; ++h)
-            codes = _mm256_or_si256(codes, LookUpByLowNibble(index, pair[h], h));
-        return codes;
+        const __m256i hash = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(index, 3), _mm256_set1_epi8(15)),
+                                             _mm256_and_si256(_mm256_slli_epi16(index, 4), _mm256_set1_epi8(16)));
+        const __m256i found = _mm256_cmpeq_epi8(LookUp32(PairHashed.index, hash), index);
+        return _mm256_and_si256(LookUp32(PairHashed.code, hash), found);
     }
 
     ZIMBROTS_AVX2 static bool HoldsWide(__m256i codes)
@@ -406,7 +415,7 @@ ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size,
     const Avx2Expander e;
     std::size_t done = 0;
     char* dest = out;
-    std::uint32_t secondHalfFirst = 0;  // lane 0 ends a two-byte letter written already
+    __m256i lastLetters = _mm256_setzero_si256();  // its lane 31 begins a letter written already
     // 33 bytes are read and 32 converted: the 33rd only tells what follows the 32nd.
     while (done + 33 <= size) {
         const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done));
@@ -424,25 +433,20 @@ ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size,
         const __m256i continued = _mm256_cmpeq_epi8(_mm256_and_si256(following, _mm256_set1_epi8(char(0xC0))),
                                                     _mm256_set1_epi8(char(0x80)));
         const __m256i pairStart = _mm256_and_si256(lead, continued);
+        const __m256i index = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, _mm256_set1_epi8(1)), 6),
+                                              _mm256_and_si256(following, _mm256_set1_epi8(0x3F)));
+        const __m256i pairCodes = _mm256_and_si256(Avx2Expander::PairCodes(index), pairStart);
+        const __m256i letters = _mm256_cmpgt_epi8(pairCodes, _mm256_setzero_si256());
+        // Second halves: the letters moved one lane on, lane 0 taking the last lane of the 32 before.
+        const __m256i secondHalves = _mm256_alignr_epi8(letters, _mm256_permute2x128_si256(letters, lastLetters, 0x03), 15);
         // Other bytes, valid or not, stand for themselves, as do both halves of a pair with no row.
-        __m256i codes = e.Codes(bytes, true);
-        std::uint32_t secondHalves = secondHalfFirst, lastHalf = 0;
-        if (!_mm256_testz_si256(pairStart, pairStart)) {
-            const __m256i index =
-                _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, _mm256_set1_epi8(1)), 6),
-                                _mm256_and_si256(following, _mm256_set1_epi8(0x3F)));
-            const __m256i pairCodes = _mm256_and_si256(e.PairCodes(index), pairStart);
-            codes = _mm256_or_si256(codes, pairCodes);
-            const auto letters = std::uint32_t(_mm256_movemask_epi8(_mm256_cmpgt_epi8(pairCodes, _mm256_setzero_si256())));
-            secondHalves |= letters << 1;
-            lastHalf = letters >> 31;
-        }
-        // Second halves are continuation bytes, code 0 so far.
-        codes = _mm256_or_si256(codes, _mm256_and_si256(MaskToLanes(secondHalves), _mm256_set1_epi8(char(SecondHalfCode))));
+        const __m256i codes = _mm256_or_si256(_mm256_or_si256(e.Codes(bytes, true), pairCodes),
+                                              _mm256_and_si256(secondHalves, _mm256_set1_epi8(char(SecondHalfCode))));
         dest = WriteBlock(e, bytes, codes, dest);
-        secondHalfFirst = lastHalf;
+        lastLetters = letters;
         done += 32;
     }
+    const std::uint32_t secondHalfFirst = std::uint32_t(_mm256_movemask_epi8(lastLetters)) >> 31;
     out = dest;
     // A letter's second half at the stop was written with its first: step over it.
     return done + secondHalfFirst;

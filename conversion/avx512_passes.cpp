@@ -361,6 +361,7 @@ ZIMBROTS_AVX512 std::size_t Windows1257Forward(const unsigned char* in, std::siz
         __mmask64 wide, lastBlock = ~__mmask64(0);
         NarrowCells::Prepared prepared = e.narrow.PrepareWindows1257(bytes, wide);
         done += wide ? e.narrow.Spread(prepared, wide, lastBlock) : 64;
+#pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
             _mm512_storeu_si512(dest, e.narrow.Block(k, prepared, k < 3 ? ~__mmask64(0) : lastBlock, count));
             dest += count;
@@ -467,6 +468,7 @@ ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t siz
         __mmask64 lastBlock = ~__mmask64(0);
         const __mmask64 wide = _mm512_mask_cmpeq_epi8_mask(converted, classes, _mm512_set1_epi8(char(WideRow)));
         const unsigned taken = wide ? std::min(e.narrow.Spread(prepared, wide, lastBlock), 60u) : 60u;
+#pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
             _mm512_storeu_si512(dest, e.narrow.Block(k, prepared, k < 3 ? ~__mmask64(0) : lastBlock, count));
             dest += count;

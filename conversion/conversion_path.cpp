@@ -21,7 +21,7 @@ const VectorPasses* PassesOf(ConversionPath path)
     case ConversionPath::Avx2:
         return &Avx2Passes;
 #endif
-#if defined(__aarch64__)
+#if defined(ZIMBROTS_NEON_PASSES)
     case ConversionPath::Neon:
         return &NeonPasses;
 #endif

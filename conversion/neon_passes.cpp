@@ -10,7 +10,7 @@
 // replacement ("|_|" twice), so cells of four always do.
 #include "vector_passes.h"
 
-#if defined(__aarch64__)
+#if defined(ZIMBROTS_NEON_PASSES)
 
 #include "byte_slots.h"
 #include "rows.h"
@@ -220,4 +220,4 @@ const VectorPasses NeonPasses{"", Windows1257Forward, nullptr, nullptr, Utf8Forw
 
 }  // namespace zimbrots::vector_detail
 
-#endif  // __aarch64__
+#endif  // ZIMBROTS_NEON_PASSES

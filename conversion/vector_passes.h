@@ -38,7 +38,10 @@ struct VectorPasses {
 #if defined(__x86_64__)
 extern const VectorPasses Avx2Passes, Avx512Passes;
 #endif
-#if defined(__aarch64__)
+// The NEON passes read lanes of one width as another, which assumes little-endian arm64, the
+// only kind Debian has.
+#if defined(__aarch64__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define ZIMBROTS_NEON_PASSES 1
 extern const VectorPasses NeonPasses;
 #endif
 

@@ -18,7 +18,6 @@
 #include <arm_neon.h>
 #include <array>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace zimbrots::vector_detail {
@@ -33,9 +32,11 @@ constexpr std::uint8_t SecondHalfCode = NoRow + 1;  // length 0, no bytes: writt
 // The code of the row whose replacement is half of ū's.
 constexpr std::uint8_t HalfOfWideCode = [] {
     const std::string_view wide = HackerTable[WideRow].replacement;
-    for (std::size_t r = 0; r < HackerTable.size(); ++r)
-        if (wide == std::string(HackerTable[r].replacement) + std::string(HackerTable[r].replacement))
+    for (std::size_t r = 0; r < HackerTable.size(); ++r) {
+        const std::string_view half = HackerTable[r].replacement;
+        if (wide.size() == 2 * half.size() && wide.substr(0, half.size()) == half && wide.substr(half.size()) == half)
             return CodeOfRow(std::uint8_t(r));
+    }
     throw "no row is half of ū's";  // stops the compilation
 }();
 
@@ -103,10 +104,19 @@ inline uint8x16x2_t Table32(const std::array<std::uint8_t, 32>& table) { return 
 
 // The tables, loaded once a call.
 struct NeonExpander {
-    uint8x16x4_t codeOfByte[4] = {vld1q_u8_x4(CodeOfByte.data()), vld1q_u8_x4(CodeOfByte.data() + 64),
-                                  vld1q_u8_x4(CodeOfByte.data() + 128), vld1q_u8_x4(CodeOfByte.data() + 192)};
-    uint8x16x2_t length = Table32(ByCode[0]), first = Table32(ByCode[1]), second = Table32(ByCode[2]),
-                 third = Table32(ByCode[3]), fourth = Table32(ByCode[4]);
+    uint8x16x4_t codeOfByte[4];
+    uint8x16x2_t length, first, second, third, fourth;
+
+    NeonExpander()
+    {
+        for (int q = 0; q < 4; ++q)
+            codeOfByte[q] = vld1q_u8_x4(CodeOfByte.data() + 64 * q);
+        length = Table32(ByCode[0]);
+        first = Table32(ByCode[1]);
+        second = Table32(ByCode[2]);
+        third = Table32(ByCode[3]);
+        fourth = Table32(ByCode[4]);
+    }
 
     // Codes of the bytes below 0x80, or of all of them; an index past a table gives 0 or
     // leaves the lane, so four look-ups cover 256 entries.

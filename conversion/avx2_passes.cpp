@@ -160,19 +160,19 @@ ZIMBROTS_AVX2 inline __m256i BothHalves(const std::uint8_t* table16)
 // Byte k of the result is table[bytes[k] & 15] where bytes[k] >> 4 is high, else 0: after the
 // XOR that nibble is 0 exactly then, and the saturating addition sets bit 7, which makes the
 // shuffle give 0, in every other case.
-ZIMBROTS_AVX2 inline __m256i LookUpByLowNibble(__m256i bytes, __m256i table, int high)
+// highNibble holds high << 4 in every byte, plus70 0x70.
+ZIMBROTS_AVX2 inline __m256i LookUpByLowNibble(__m256i bytes, __m256i table, __m256i highNibble, __m256i plus70)
 {
-    const __m256i index = _mm256_adds_epu8(_mm256_xor_si256(bytes, _mm256_set1_epi8(char(high << 4))),
-                                           _mm256_set1_epi8(0x70));
-    return _mm256_shuffle_epi8(table, index);
+    return _mm256_shuffle_epi8(table, _mm256_adds_epu8(_mm256_xor_si256(bytes, highNibble), plus70));
 }
 
 // Byte k of the result is table[index[k]], index below 32: below 16 the first shuffle's index
 // keeps bit 7 clear and the second's has it set (which gives 0); from 16, the other way round.
-ZIMBROTS_AVX2 inline __m256i LookUp32(const std::array<std::uint8_t, 32>& table, __m256i index)
+// plus70 holds 0x70 in every byte, sixteen 16.
+ZIMBROTS_AVX2 inline __m256i LookUp32(const std::array<std::uint8_t, 32>& table, __m256i index, __m256i plus70, __m256i sixteen)
 {
-    return _mm256_or_si256(_mm256_shuffle_epi8(BothHalves(table.data()), _mm256_adds_epu8(index, _mm256_set1_epi8(0x70))),
-                           _mm256_shuffle_epi8(BothHalves(table.data() + 16), _mm256_sub_epi8(index, _mm256_set1_epi8(16))));
+    return _mm256_or_si256(_mm256_shuffle_epi8(BothHalves(table.data()), _mm256_adds_epu8(index, plus70)),
+                           _mm256_shuffle_epi8(BothHalves(table.data() + 16), _mm256_sub_epi8(index, sixteen)));
 }
 
 // A 32-entry table by code.
@@ -235,14 +235,23 @@ std::size_t GroupsLength(const Tables& tables, const Groups<Count>& g)
 }
 
 struct Avx2Expander {
-    __m256i folded[4];
+    __m256i folded[4], letterNibble[4], plus70, bit6, wideCode, fifteen, sixteen;
     CodeTable length{ByCode[0]}, byte[6]{CodeTable(ByCode[1]), CodeTable(ByCode[2]), CodeTable(ByCode[3]),
                                          CodeTable(ByCode[4]), CodeTable(ByCode[5]), CodeTable(ByCode[6])};
 
     ZIMBROTS_AVX2 Avx2Expander()
+        : plus70(_mm256_set1_epi8(0x70)), bit6(_mm256_set1_epi8(0x40)), wideCode(_mm256_set1_epi8(char(WideCode))),
+          fifteen(_mm256_set1_epi8(15)), sixteen(_mm256_set1_epi8(16))
     {
-        for (int h = 0; h < 4; ++h)
+        for (int h = 0; h < 4; ++h) {
             folded[h] = BothHalves(CodeOfFoldedByte[h].data());
+            letterNibble[h] = _mm256_set1_epi8(char(LetterNibbles[h] << 4));
+        }
+        // Out of the compiler's sight: where registers run short it reloads these from the
+        // stack (a load) instead of making them again each time from a general register,
+        // which takes the shuffle port that limits these passes.
+        asm("" : "+x"(letterNibble[0]), "+x"(letterNibble[1]), "+x"(letterNibble[2]), "+x"(letterNibble[3]),
+            "+x"(plus70), "+x"(bit6), "+x"(wideCode), "+x"(fifteen), "+x"(sixteen));
     }
 
     // Codes of Windows-1257 bytes; with asciiOnly, of the ASCII bytes alone (others get 0).
@@ -250,32 +259,29 @@ struct Avx2Expander {
     {
         // Bit 6 moved to bit 5: capitals become small letters, which are all that the tables hold.
         const __m256i small =
-            _mm256_or_si256(bytes, _mm256_srli_epi16(_mm256_and_si256(bytes, _mm256_set1_epi8(0x40)), 1));
-        __m256i codes = _mm256_or_si256(LookUpByLowNibble(small, folded[0], LetterNibbles[0]),
-                                        LookUpByLowNibble(small, folded[1], LetterNibbles[1]));
+            _mm256_or_si256(bytes, _mm256_srli_epi16(_mm256_and_si256(bytes, bit6), 1));
+        __m256i codes = _mm256_or_si256(LookUpByLowNibble(small, folded[0], letterNibble[0], plus70),
+                                        LookUpByLowNibble(small, folded[1], letterNibble[1], plus70));
         if (!asciiOnly)
-            codes = _mm256_or_si256(codes, _mm256_or_si256(LookUpByLowNibble(small, folded[2], LetterNibbles[2]),
-                                                           LookUpByLowNibble(small, folded[3], LetterNibbles[3])));
+            codes = _mm256_or_si256(codes, _mm256_or_si256(LookUpByLowNibble(small, folded[2], letterNibble[2], plus70),
+                                                           LookUpByLowNibble(small, folded[3], letterNibble[3], plus70)));
         return codes;
     }
 
     // Codes of two-byte letters by their seven-bit index, 0 to 127.
-    ZIMBROTS_AVX2 static __m256i PairCodes(__m256i index)
+    ZIMBROTS_AVX2 __m256i PairCodes(__m256i index) const
     {
-        const __m256i hash = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(index, 3), _mm256_set1_epi8(15)),
-                                             _mm256_and_si256(_mm256_slli_epi16(index, 4), _mm256_set1_epi8(16)));
-        const __m256i found = _mm256_cmpeq_epi8(LookUp32(PairHashed.index, hash), index);
-        return _mm256_and_si256(LookUp32(PairHashed.code, hash), found);
+        const __m256i hash = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(index, 3), fifteen),
+                                             _mm256_and_si256(_mm256_slli_epi16(index, 4), sixteen));
+        const __m256i found = _mm256_cmpeq_epi8(LookUp32(PairHashed.index, hash, plus70, sixteen), index);
+        return _mm256_and_si256(LookUp32(PairHashed.code, hash, plus70, sixteen), found);
     }
 
-    ZIMBROTS_AVX2 static bool HoldsWide(__m256i codes)
-    {
-        return _mm256_movemask_epi8(_mm256_cmpeq_epi8(codes, _mm256_set1_epi8(char(WideCode)))) != 0;
-    }
+    ZIMBROTS_AVX2 bool HoldsWide(__m256i codes) const { return _mm256_movemask_epi8(_mm256_cmpeq_epi8(codes, wideCode)) != 0; }
 
     ZIMBROTS_AVX2 __m256i Lengths(__m256i codes) const
     {
-        return length(codes, _mm256_cmpgt_epi8(codes, _mm256_set1_epi8(15)));
+        return length(codes, _mm256_cmpgt_epi8(codes, fifteen));
     }
 
     // The first Count replacement bytes of every lane; a byte that stands for itself is its own
@@ -293,7 +299,7 @@ struct Avx2Expander {
     // 32 bytes with their codes, none of them WideCode, in cells of four.
     ZIMBROTS_AVX2 Groups<8> InCellsOfFour(__m256i bytes, __m256i codes) const
     {
-        const __m256i highCodes = _mm256_cmpgt_epi8(codes, _mm256_set1_epi8(15));
+        const __m256i highCodes = _mm256_cmpgt_epi8(codes, fifteen);
         __m256i b[4];
         ReplacementBytes(bytes, codes, highCodes, b);
         // Interleaving bytes, then pairs of bytes, gives each input byte its four lanes in order.
@@ -312,7 +318,7 @@ struct Avx2Expander {
     // 32 bytes with their codes, any of them, in cells of eight.
     ZIMBROTS_AVX2 Groups<16> InCellsOfEight(__m256i bytes, __m256i codes) const
     {
-        const __m256i highCodes = _mm256_cmpgt_epi8(codes, _mm256_set1_epi8(15));
+        const __m256i highCodes = _mm256_cmpgt_epi8(codes, fifteen);
         __m256i b[6];
         ReplacementBytes(bytes, codes, highCodes, b);
         const __m256i zero = _mm256_setzero_si256();
@@ -340,7 +346,7 @@ struct Avx2Expander {
 // returns the end.
 ZIMBROTS_AVX2 inline char* WriteBlock(const Avx2Expander& e, __m256i bytes, __m256i codes, char* dest)
 {
-    if (Avx2Expander::HoldsWide(codes))
+    if (e.HoldsWide(codes))
         return WriteGroups(WidePack, e.InCellsOfEight(bytes, codes), dest);
     return WriteGroups(Pack, e.InCellsOfFour(bytes, codes), dest);
 }
@@ -386,7 +392,7 @@ ZIMBROTS_AVX2 std::size_t Windows1257Backward(BackwardWriter& caller)
     while (text.read >= 32) {
         const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text.data + text.read - 32));
         const __m256i codes = e.Codes(bytes, false);
-        if (Avx2Expander::HoldsWide(codes))
+        if (e.HoldsWide(codes))
             WriteGroupsBelow(WidePack, e.InCellsOfEight(bytes, codes), text);
         else
             WriteGroupsBelow(Pack, e.InCellsOfFour(bytes, codes), text);
@@ -416,32 +422,36 @@ ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size,
     std::size_t done = 0;
     char* dest = out;
     __m256i lastLetters = _mm256_setzero_si256();  // its lane 31 begins a letter written already
+    __m256i top7 = _mm256_set1_epi8(char(0xFE)), markLead = _mm256_set1_epi8(char(0xCC)),
+            pairLead = _mm256_set1_epi8(char(0xC4)), top2 = _mm256_set1_epi8(char(0xC0)),
+            continuation = _mm256_set1_epi8(char(0x80)), one = _mm256_set1_epi8(1), low6 = _mm256_set1_epi8(0x3F),
+            secondHalfCode = _mm256_set1_epi8(char(SecondHalfCode));
+    // As in Avx2Expander: kept, not made again in the loop.
+    asm("" : "+x"(top7), "+x"(markLead), "+x"(pairLead), "+x"(top2), "+x"(continuation), "+x"(one), "+x"(low6),
+        "+x"(secondHalfCode));
     // 33 bytes are read and 32 converted: the 33rd only tells what follows the 32nd.
     while (done + 33 <= size) {
         const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done));
         const __m256i following = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done + 1));
-        const __m256i top7 = _mm256_set1_epi8(char(0xFE));
         // A combining mark (lead byte CC or CD) may change the letter before it: scalar.
-        const __m256i markLead = _mm256_set1_epi8(char(0xCC));
         const __m256i marks = _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_and_si256(bytes, top7), markLead),
                                               _mm256_cmpeq_epi8(_mm256_and_si256(following, top7), markLead));
         if (!_mm256_testz_si256(marks, marks))
             break;
         // A lead byte C4 or C5 with a continuation after it: U+0100 to U+017F. Its code comes
         // from the lead's last bit and the continuation's six.
-        const __m256i lead = _mm256_cmpeq_epi8(_mm256_and_si256(bytes, top7), _mm256_set1_epi8(char(0xC4)));
-        const __m256i continued = _mm256_cmpeq_epi8(_mm256_and_si256(following, _mm256_set1_epi8(char(0xC0))),
-                                                    _mm256_set1_epi8(char(0x80)));
+        const __m256i lead = _mm256_cmpeq_epi8(_mm256_and_si256(bytes, top7), pairLead);
+        const __m256i continued = _mm256_cmpeq_epi8(_mm256_and_si256(following, top2), continuation);
         const __m256i pairStart = _mm256_and_si256(lead, continued);
-        const __m256i index = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, _mm256_set1_epi8(1)), 6),
-                                              _mm256_and_si256(following, _mm256_set1_epi8(0x3F)));
-        const __m256i pairCodes = _mm256_and_si256(Avx2Expander::PairCodes(index), pairStart);
+        const __m256i index =
+            _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, one), 6), _mm256_and_si256(following, low6));
+        const __m256i pairCodes = _mm256_and_si256(e.PairCodes(index), pairStart);
         const __m256i letters = _mm256_cmpgt_epi8(pairCodes, _mm256_setzero_si256());
         // Second halves: the letters moved one lane on, lane 0 taking the last lane of the 32 before.
         const __m256i secondHalves = _mm256_alignr_epi8(letters, _mm256_permute2x128_si256(letters, lastLetters, 0x03), 15);
         // Other bytes, valid or not, stand for themselves, as do both halves of a pair with no row.
         const __m256i codes = _mm256_or_si256(_mm256_or_si256(e.Codes(bytes, true), pairCodes),
-                                              _mm256_and_si256(secondHalves, _mm256_set1_epi8(char(SecondHalfCode))));
+                                              _mm256_and_si256(secondHalves, secondHalfCode));
         dest = WriteBlock(e, bytes, codes, dest);
         lastLetters = letters;
         done += 32;

@@ -428,7 +428,15 @@ ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t siz
 {
     const Avx512Expander e;
     const RegisterTable<128> pairRows{RowOfC4C5Pair};
-    const __m512i noRow = _mm512_set1_epi8(NoRow), secondHalf = _mm512_set1_epi8(SecondHalf);
+    __m512i noRow = _mm512_set1_epi8(NoRow), secondHalf = _mm512_set1_epi8(SecondHalf),
+            top7 = _mm512_set1_epi8(char(0xFE)), markLead = _mm512_set1_epi8(char(0xCC)),
+            pairLead = _mm512_set1_epi8(char(0xC4)), top2 = _mm512_set1_epi8(char(0xC0)),
+            continued = _mm512_set1_epi8(char(0x80)), one = _mm512_set1_epi8(1), low6 = _mm512_set1_epi8(0x3F),
+            wideRow = _mm512_set1_epi8(char(WideRow));
+    // Out of the compiler's sight, so that it keeps them rather than making them again from a
+    // general register in the loop, which takes the shuffle port.
+    asm("" : "+v"(noRow), "+v"(secondHalf), "+v"(top7), "+v"(markLead), "+v"(pairLead), "+v"(top2), "+v"(continued),
+        "+v"(one), "+v"(low6), "+v"(wideRow));
     const __m512i next = _mm512_loadu_si512(NextLane.data());
     std::size_t done = 0;
     char* dest = out;
@@ -438,22 +446,20 @@ ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t siz
     constexpr __mmask64 converted = CellLanes<6>();
     while (done + 64 <= size) {
         const __m512i bytes = _mm512_loadu_si512(in + done);
-        const __m512i top7 = _mm512_and_si512(bytes, _mm512_set1_epi8(char(0xFE)));
+        const __m512i high7 = _mm512_and_si512(bytes, top7);
         // A combining mark (lead byte CC or CD) may change the letter before it: scalar.
-        if (_mm512_cmpeq_epi8_mask(top7, _mm512_set1_epi8(char(0xCC))) & ((converted << 1) | 1))
+        if (_mm512_cmpeq_epi8_mask(high7, markLead) & ((converted << 1) | 1))
             break;
         const __mmask64 ascii = ~_mm512_movepi8_mask(bytes);
-        const __mmask64 lead = _mm512_cmpeq_epi8_mask(top7, _mm512_set1_epi8(char(0xC4)));
-        const __mmask64 continuation = _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, _mm512_set1_epi8(char(0xC0))),
-                                                              _mm512_set1_epi8(char(0x80)));
+        const __mmask64 lead = _mm512_cmpeq_epi8_mask(high7, pairLead);
+        const __mmask64 continuation = _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, top2), continued);
         // A lead byte C4 or C5 with a continuation after it: U+0100 to U+017F. Its row comes
         // from the lead's last bit and the continuation's six; lane 0 may be the second half
         // of a letter that began in the previous 60.
         const __mmask64 pairStart = lead & (continuation >> 1);
         const __m512i following = PermuteBytes(next, bytes);
         const __m512i pairIndex =
-            _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(bytes, _mm512_set1_epi8(1)), 6),
-                            _mm512_and_si512(following, _mm512_set1_epi8(0x3F)));
+            _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(bytes, one), 6), _mm512_and_si512(following, low6));
         const __m512i pairRow = pairRows(pairIndex);
         // Other bytes, valid or not, stand for themselves, as do both halves of a pair with no row.
         __m512i classes = _mm512_mask_mov_epi8(noRow, ascii, e.rows(bytes));
@@ -466,7 +472,7 @@ ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t siz
         prepared.first = _mm512_maskz_mov_epi8(converted, prepared.first);
         prepared.cell = _mm512_maskz_mov_epi8(converted, prepared.cell);
         __mmask64 lastBlock = ~__mmask64(0);
-        const __mmask64 wide = _mm512_mask_cmpeq_epi8_mask(converted, classes, _mm512_set1_epi8(char(WideRow)));
+        const __mmask64 wide = _mm512_mask_cmpeq_epi8_mask(converted, classes, wideRow);
         const unsigned taken = wide ? std::min(e.narrow.Spread(prepared, wide, lastBlock), 60u) : 60u;
 #pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {

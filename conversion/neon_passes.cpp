@@ -13,6 +13,7 @@
 #if defined(ZIMBROTS_NEON_PASSES)
 
 #include "byte_slots.h"
+#include "codes.h"
 #include "rows.h"
 
 #include <arm_neon.h>
@@ -24,80 +25,11 @@ namespace zimbrots::vector_detail {
 
 namespace {
 
-constexpr std::uint8_t CodeOfRow(std::uint8_t row) { return row == NoRow ? 0 : std::uint8_t(row + 1); }
-constexpr std::uint8_t WideCode = WideRow + 1;
-
-constexpr std::uint8_t SecondHalfCode = NoRow + 1;  // length 0, no bytes: written with its first
-
-// The code of the row whose replacement is half of ū's.
-constexpr std::uint8_t HalfOfWideCode = [] {
-    const std::string_view wide = HackerTable[WideRow].replacement;
-    for (std::size_t r = 0; r < HackerTable.size(); ++r) {
-        const std::string_view half = HackerTable[r].replacement;
-        if (wide.size() == 2 * half.size() && wide.substr(0, half.size()) == half && wide.substr(half.size()) == half)
-            return CodeOfRow(std::uint8_t(r));
-    }
-    throw "no row is half of ū's";  // stops the compilation
-}();
-
-// Codes of the two-byte letters U+0100 to U+017F by the seven bits of RowOfC4C5Pair's index,
-// through a hash: the index's bits 3 to 6 and, above them, its bit 0 tell the 22 letters
-// apart, so two 32-entry look-ups (the letter's index and its code) and a comparison do.
-constexpr std::uint8_t PairHash(int index) { return std::uint8_t((index >> 3 & 15) | (index & 1) << 4); }
-struct PairHashTables {
-    std::array<std::uint8_t, 32> index, code;
-};
-constexpr PairHashTables PairHashed = [] {
-    PairHashTables t{};
-    t.index.fill(0xFF);  // no index is that
-    for (int index = 0; index < 128; ++index) {
-        const std::uint8_t code = CodeOfRow(RowOfC4C5Pair[index]);
-        if (code == 0)
-            continue;
-        if (t.index[PairHash(index)] != 0xFF)
-            throw "two letters share a hash";  // stops the compilation
-        t.index[PairHash(index)] = std::uint8_t(index);
-        t.code[PairHash(index)] = code;
-    }
-    return t;
-}();
-
 constexpr auto CodeOfByte = [] {
     std::array<std::uint8_t, 256> codes{};
     for (int byte = 0; byte < 256; ++byte)
         codes[byte] = CodeOfRow(RowOfByte[byte]);
     return codes;
-}();
-
-// Length, then first to fourth replacement byte, by code; ū's are never used.
-constexpr auto ByCode = [] {
-    std::array<std::array<std::uint8_t, 32>, 5> tables{};
-    for (std::size_t r = 0; r <= HackerTable.size(); ++r)
-        tables[0][CodeOfRow(std::uint8_t(r))] = LengthOfRow[r];
-    for (std::size_t r = 0; r < HackerTable.size(); ++r)
-        for (std::size_t k = 0; k < HackerTable[r].replacement.size() && k < 4; ++k)
-            tables[1 + k][r + 1] = std::uint8_t(HackerTable[r].replacement[k]);
-    return tables;
-}();
-
-// For each of the 625 shapes of four cells of four lanes: the shuffle that packs their bytes
-// to the front (lanes past them 0x80, which gives 0), and how many there are.
-struct PackTable {
-    std::array<std::array<std::uint8_t, 16>, 625> order{};
-    std::array<std::uint8_t, 625> length{};
-};
-constexpr PackTable Pack = [] {
-    PackTable t;
-    for (int shape = 0; shape < 625; ++shape) {
-        int n = 0;
-        for (int cell = 0, rest = shape; cell < 4; ++cell, rest /= 5)
-            for (int k = 0; k < rest % 5; ++k)
-                t.order[shape][n++] = std::uint8_t(4 * cell + k);
-        t.length[shape] = std::uint8_t(n);
-        for (; n < 16; ++n)
-            t.order[shape][n] = 0x80;
-    }
-    return t;
 }();
 
 inline uint8x16x2_t Table32(const std::array<std::uint8_t, 32>& table) { return vld1q_u8_x2(table.data()); }

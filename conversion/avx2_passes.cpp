@@ -67,6 +67,16 @@ ZIMBROTS_AVX2 inline __m256i BothHalves(const std::uint8_t* table16)
     return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table16)));
 }
 
+// A register with byte in every lane, made out of the compiler's sight: where registers run
+// short it then reloads it from the stack, a load, rather than making it again in the loop from
+// a general register, which takes the shuffle port that limits these passes.
+ZIMBROTS_AVX2 inline __m256i Splat(char byte)
+{
+    __m256i lanes = _mm256_set1_epi8(byte);
+    asm("" : "+x"(lanes));
+    return lanes;
+}
+
 // Byte k of the result is table[bytes[k] & 15] where bytes[k] >> 4 is high, else 0: after the
 // XOR that nibble is 0 exactly then, and the saturating addition sets bit 7, which makes the
 // shuffle give 0, in every other case.
@@ -150,18 +160,12 @@ struct Avx2Expander {
                                          CodeTable(ByCode[4]), CodeTable(ByCode[5]), CodeTable(ByCode[6])};
 
     ZIMBROTS_AVX2 Avx2Expander()
-        : plus70(_mm256_set1_epi8(0x70)), bit6(_mm256_set1_epi8(0x40)), wideCode(_mm256_set1_epi8(char(WideCode))),
-          fifteen(_mm256_set1_epi8(15)), sixteen(_mm256_set1_epi8(16))
+        : plus70(Splat(0x70)), bit6(Splat(0x40)), wideCode(Splat(char(WideCode))), fifteen(Splat(15)), sixteen(Splat(16))
     {
         for (int h = 0; h < 4; ++h) {
             folded[h] = BothHalves(CodeOfFoldedByte[h].data());
-            letterNibble[h] = _mm256_set1_epi8(char(LetterNibbles[h] << 4));
+            letterNibble[h] = Splat(char(LetterNibbles[h] << 4));
         }
-        // Out of the compiler's sight: where registers run short it reloads these from the
-        // stack (a load) instead of making them again each time from a general register,
-        // which takes the shuffle port that limits these passes.
-        asm("" : "+x"(letterNibble[0]), "+x"(letterNibble[1]), "+x"(letterNibble[2]), "+x"(letterNibble[3]),
-            "+x"(plus70), "+x"(bit6), "+x"(wideCode), "+x"(fifteen), "+x"(sixteen));
     }
 
     // Codes of Windows-1257 bytes; with asciiOnly, of the ASCII bytes alone (others get 0).
@@ -332,13 +336,9 @@ ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size,
     std::size_t done = 0;
     char* dest = out;
     __m256i lastLetters = _mm256_setzero_si256();  // its lane 31 begins a letter written already
-    __m256i top7 = _mm256_set1_epi8(char(0xFE)), markLead = _mm256_set1_epi8(char(0xCC)),
-            pairLead = _mm256_set1_epi8(char(0xC4)), top2 = _mm256_set1_epi8(char(0xC0)),
-            continuation = _mm256_set1_epi8(char(0x80)), one = _mm256_set1_epi8(1), low6 = _mm256_set1_epi8(0x3F),
-            secondHalfCode = _mm256_set1_epi8(char(SecondHalfCode));
-    // As in Avx2Expander: kept, not made again in the loop.
-    asm("" : "+x"(top7), "+x"(markLead), "+x"(pairLead), "+x"(top2), "+x"(continuation), "+x"(one), "+x"(low6),
-        "+x"(secondHalfCode));
+    const __m256i top7 = Splat(char(0xFE)), markLead = Splat(char(0xCC)), pairLead = Splat(char(0xC4)),
+                  top2 = Splat(char(0xC0)), continuation = Splat(char(0x80)), one = Splat(1), low6 = Splat(0x3F),
+                  secondHalfCode = Splat(char(SecondHalfCode));
     // 33 bytes are read and 32 converted: the 33rd only tells what follows the 32nd.
     while (done + 33 <= size) {
         const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done));

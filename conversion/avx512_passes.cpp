@@ -197,6 +197,16 @@ ZIMBROTS_AVX512 inline __m512i PermuteBytes(__m512i index, __m512i table)
     return _mm512_maskz_permutexvar_epi8(~__mmask64(0), index, table);
 }
 
+// A register with byte in every lane, made out of the compiler's sight: it then keeps it, or
+// reloads it from the stack, rather than making it again in the loop from a general register,
+// which takes the shuffle port that limits these passes.
+ZIMBROTS_AVX512 inline __m512i Splat(char byte)
+{
+    __m512i lanes = _mm512_set1_epi8(byte);
+    asm("" : "+v"(lanes));
+    return lanes;
+}
+
 // The first count lanes, count from 0 to 64.
 inline __mmask64 LowLanes(unsigned count) { return count >= 64 ? ~__mmask64(0) : (__mmask64(1) << count) - 1; }
 
@@ -428,15 +438,9 @@ ZIMBROTS_AVX512 std::size_t Utf8Forward(const unsigned char* in, std::size_t siz
 {
     const Avx512Expander e;
     const RegisterTable<128> pairRows{RowOfC4C5Pair};
-    __m512i noRow = _mm512_set1_epi8(NoRow), secondHalf = _mm512_set1_epi8(SecondHalf),
-            top7 = _mm512_set1_epi8(char(0xFE)), markLead = _mm512_set1_epi8(char(0xCC)),
-            pairLead = _mm512_set1_epi8(char(0xC4)), top2 = _mm512_set1_epi8(char(0xC0)),
-            continued = _mm512_set1_epi8(char(0x80)), one = _mm512_set1_epi8(1), low6 = _mm512_set1_epi8(0x3F),
-            wideRow = _mm512_set1_epi8(char(WideRow));
-    // Out of the compiler's sight, so that it keeps them rather than making them again from a
-    // general register in the loop, which takes the shuffle port.
-    asm("" : "+v"(noRow), "+v"(secondHalf), "+v"(top7), "+v"(markLead), "+v"(pairLead), "+v"(top2), "+v"(continued),
-        "+v"(one), "+v"(low6), "+v"(wideRow));
+    const __m512i noRow = Splat(NoRow), secondHalf = Splat(SecondHalf), top7 = Splat(char(0xFE)),
+                  markLead = Splat(char(0xCC)), pairLead = Splat(char(0xC4)), top2 = Splat(char(0xC0)),
+                  continued = Splat(char(0x80)), one = Splat(1), low6 = Splat(0x3F), wideRow = Splat(char(WideRow));
     const __m512i next = _mm512_loadu_si512(NextLane.data());
     std::size_t done = 0;
     char* dest = out;

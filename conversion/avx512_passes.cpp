@@ -3,18 +3,17 @@
 // 64 input bytes are loaded and each gets a class: its row in the table (0 to 26), NoRow (the
 // byte stands for itself) or SecondHalf (the second byte of a UTF-8 letter already written).
 // Then they go out in blocks. For a block, the 64 lanes of a register are read as cells, one
-// per input byte: with cells of six lanes, lane s belongs to input byte s / 6 and holds byte
-// s % 6 of its replacement, looked up at 6 x class + s % 6 in a table where each replacement is
-// followed by zeros. Zero lanes are dropped, and VPCOMPRESSB packs the rest into the output.
-// Cells of six take ten bytes a block, 60 of the 64 in six blocks; where no ū or Ū (six bytes)
-// is among them, cells of four take sixteen bytes a block, all 64 in four.
+// per input byte: with cells of four lanes, lane s belongs to input byte s / 4 and holds byte
+// s % 4 of its replacement; zero lanes are dropped, and VPCOMPRESSB packs the rest into the
+// output. Cells of four take sixteen bytes a block, all 64 in four.
 //
-// Cells of four cost fewer shuffles, which are what limits these passes (port 5 on Intel): the
-// first byte of a cell comes from a register of first bytes (the byte itself where it has no
-// row), and the other three from one register of 16 tails, looked up by the tail's number, so
-// that a block needs two one-register look-ups by owner and one by tail, where a table of every
-// row by class needed two registers and the bytes that stand for themselves a look-up of their
-// own.
+// Shuffles are what limits these passes (port 5 on Intel), so a cell's first byte comes from a
+// register of first bytes (the byte itself where it has no row), and the other three from one
+// register of the 16 distinct tails, looked up by the tail's number: a block costs three
+// one-register look-ups. ū and Ū, whose six bytes are one half twice, get two lanes (Spread).
+// The in-place pass, which writes from the end, takes a register holding ū or Ū in cells of
+// six instead: ten bytes a block, 60 of the 64 in six, each cell looked up at 6 x class + s % 6
+// in a table where each replacement is followed by zeros.
 #include "vector_passes.h"
 
 #if defined(__x86_64__)
@@ -131,19 +130,15 @@ static_assert([] {
     return true;
 }(), "every byte with a row has bit 6, and shares its row with the byte 0x20 above");
 
-// Every replacement in a cell of Width bytes, zeros after it, at Width x its row; the cells of
-// NoRow and SecondHalf are all zeros. Cells of six need 29 x 6 = 174 bytes, cells of four
-// (every row but WideRow) 29 x 4 = 116.
-template <int Width>
-constexpr auto CellReplacements()
-{
-    std::array<std::uint8_t, Width == 6 ? 256 : 128> bytes{};
+// Every replacement in a cell of six bytes, zeros after it, at 6 x its row; the cells of NoRow
+// and SecondHalf are all zeros: 29 x 6 = 174 bytes.
+constexpr auto WideCellReplacements = [] {
+    std::array<std::uint8_t, 256> bytes{};
     for (std::size_t r = 0; r < HackerTable.size(); ++r)
-        if (Width == 6 || r != WideRow)
-            for (std::size_t k = 0; k < HackerTable[r].replacement.size(); ++k)
-                bytes[Width * r + k] = std::uint8_t(HackerTable[r].replacement[k]);
+        for (std::size_t k = 0; k < HackerTable[r].replacement.size(); ++k)
+            bytes[6 * r + k] = std::uint8_t(HackerTable[r].replacement[k]);
     return bytes;
-}
+}();
 
 // With cells of Width lanes, a block takes 64 / Width input bytes. Lane s of block k belongs
 // to input lane (64 / Width) k + s / Width, and is byte s % Width of its cell; lanes past the
@@ -232,18 +227,16 @@ struct RegisterTable {
     }
 };
 
-// The blocks of one cell width: which input byte and which byte of its replacement each lane
+// The blocks in cells of six: which input byte and which byte of its replacement each lane
 // holds, and the replacements.
-template <int Width>
-struct Cells {
-    static constexpr auto OwnerTable = CellOwners<Width>();
-    static constexpr auto PlaceTable = CellPlaces<Width>();
-    static constexpr auto ReplacementTable = CellReplacements<Width>();
+struct WideCells {
+    static constexpr auto OwnerTable = CellOwners<6>();
+    static constexpr auto PlaceTable = CellPlaces<6>();
 
     __m512i owner[OwnerTable.size()], place;
-    RegisterTable<ReplacementTable.size()> replacements{ReplacementTable};
+    RegisterTable<WideCellReplacements.size()> replacements{WideCellReplacements};
 
-    ZIMBROTS_AVX512 Cells()
+    ZIMBROTS_AVX512 WideCells()
     {
         for (std::size_t k = 0; k < OwnerTable.size(); ++k)
             owner[k] = _mm512_loadu_si512(OwnerTable[k].data());
@@ -251,23 +244,21 @@ struct Cells {
     }
 
     // The replacements of block k's input bytes, by their classes, packed at the start of the
-    // result; lanes limits the cells to those of some of them. count is how many bytes they take.
-    ZIMBROTS_AVX512 __m512i Block(int k, __m512i bytes, __m512i classes, __mmask64 lanes, unsigned& count) const
+    // result. count is how many bytes they take.
+    ZIMBROTS_AVX512 __m512i Block(int k, __m512i bytes, __m512i classes, unsigned& count) const
     {
         const __m512i laneByte = PermuteBytes(owner[k], bytes);
         const __m512i laneClass = PermuteBytes(owner[k], classes);
-        // Width x class + place, with additions rather than another look-up.
+        // 6 x class + place, with additions rather than another look-up.
         const __m512i twice = _mm512_add_epi8(laneClass, laneClass);
-        const __m512i times = Width == 6 ? _mm512_add_epi8(twice, _mm512_add_epi8(twice, twice)) : _mm512_add_epi8(twice, twice);
-        const __m512i replacement = replacements(_mm512_add_epi8(times, place));
+        const __m512i replacement = replacements(_mm512_add_epi8(_mm512_add_epi8(twice, _mm512_add_epi8(twice, twice)), place));
         // Kept: a replacement byte, or the first lane of a byte that stands for itself.
-        const __mmask64 own = _mm512_cmpeq_epi8_mask(laneClass, _mm512_set1_epi8(NoRow)) & CellStarts<Width>();
-        const __mmask64 keep = (_mm512_test_epi8_mask(replacement, replacement) | own) & lanes & CellLanes<Width>();
+        const __mmask64 own = _mm512_cmpeq_epi8_mask(laneClass, _mm512_set1_epi8(NoRow)) & CellStarts<6>();
+        const __mmask64 keep = (_mm512_test_epi8_mask(replacement, replacement) | own) & CellLanes<6>();
         count = unsigned(_mm_popcnt_u64(keep));
         return _mm512_maskz_compress_epi8(keep, _mm512_mask_blend_epi8(own, replacement, laneByte));
     }
 };
-static_assert(sizeof(Cells<6>::ReplacementTable) == 256 && sizeof(Cells<4>::ReplacementTable) == 128);
 
 // Cells of four by tails: the first bytes and the tails' cells of 64 input bytes are found
 // once (Prepare), then each block of sixteen costs three one-register shuffles and the packing.
@@ -350,7 +341,7 @@ struct NarrowCells {
 
 struct Avx512Expander {
     RegisterTable<256> rows{RowOfByte};
-    Cells<6> wide;
+    WideCells wide;
     NarrowCells narrow;
 
     // True when no byte of the lanes has a six-byte replacement: cells of four will do.
@@ -407,7 +398,7 @@ ZIMBROTS_AVX512 std::size_t Windows1257Backward(BackwardWriter& caller)
         bytes = _mm512_maskz_loadu_epi8(CellLanes<6>(), text.data + text.read);
         classes = e.rows(bytes);
         for (int k = 5; k >= 0; --k) {
-            const __m512i packed = e.wide.Block(k, bytes, classes, ~__mmask64(0), count);
+            const __m512i packed = e.wide.Block(k, bytes, classes, count);
             text.Advance(0, count);
             _mm512_mask_storeu_epi8(text.data + text.write, LowLanes(count), packed);
         }

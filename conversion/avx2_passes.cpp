@@ -89,7 +89,8 @@ ZIMBROTS_AVX2 inline __m256i LookUpByLowNibble(__m256i bytes, __m256i table, __m
 // Byte k of the result is table[index[k]], index below 32: below 16 the first shuffle's index
 // keeps bit 7 clear and the second's has it set (which gives 0); from 16, the other way round.
 // plus70 holds 0x70 in every byte, sixteen 16.
-ZIMBROTS_AVX2 inline __m256i LookUp32(const std::array<std::uint8_t, 32>& table, __m256i index, __m256i plus70, __m256i sixteen)
+ZIMBROTS_AVX2 inline __m256i LookUp32(const std::array<std::uint8_t, 32>& table, __m256i index, __m256i plus70,
+                                      __m256i sixteen)
 {
     return _mm256_or_si256(_mm256_shuffle_epi8(BothHalves(table.data()), _mm256_adds_epu8(index, plus70)),
                            _mm256_shuffle_epi8(BothHalves(table.data() + 16), _mm256_sub_epi8(index, sixteen)));
@@ -160,7 +161,8 @@ struct Avx2Expander {
                                          CodeTable(ByCode[4]), CodeTable(ByCode[5]), CodeTable(ByCode[6])};
 
     ZIMBROTS_AVX2 Avx2Expander()
-        : plus70(Splat(0x70)), bit6(Splat(0x40)), wideCode(Splat(char(WideCode))), fifteen(Splat(15)), sixteen(Splat(16))
+        : plus70(Splat(0x70)), bit6(Splat(0x40)), wideCode(Splat(char(WideCode))), fifteen(Splat(15)),
+          sixteen(Splat(16))
     {
         for (int h = 0; h < 4; ++h) {
             folded[h] = BothHalves(CodeOfFoldedByte[h].data());
@@ -191,7 +193,10 @@ struct Avx2Expander {
         return _mm256_and_si256(LookUp32(PairHashed.code, hash, plus70, sixteen), found);
     }
 
-    ZIMBROTS_AVX2 bool HoldsWide(__m256i codes) const { return _mm256_movemask_epi8(_mm256_cmpeq_epi8(codes, wideCode)) != 0; }
+    ZIMBROTS_AVX2 bool HoldsWide(__m256i codes) const
+    {
+        return _mm256_movemask_epi8(_mm256_cmpeq_epi8(codes, wideCode)) != 0;
+    }
 
     ZIMBROTS_AVX2 __m256i Lengths(__m256i codes) const
     {
@@ -358,7 +363,8 @@ ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size,
         const __m256i pairCodes = _mm256_and_si256(e.PairCodes(index), pairStart);
         const __m256i letters = _mm256_cmpgt_epi8(pairCodes, _mm256_setzero_si256());
         // Second halves: the letters moved one lane on, lane 0 taking the last lane of the 32 before.
-        const __m256i secondHalves = _mm256_alignr_epi8(letters, _mm256_permute2x128_si256(letters, lastLetters, 0x03), 15);
+        const __m256i secondHalves =
+            _mm256_alignr_epi8(letters, _mm256_permute2x128_si256(letters, lastLetters, 0x03), 15);
         // Other bytes, valid or not, stand for themselves, as do both halves of a pair with no row.
         const __m256i codes = _mm256_or_si256(_mm256_or_si256(e.Codes(bytes, true), pairCodes),
                                               _mm256_and_si256(secondHalves, secondHalfCode));

@@ -251,7 +251,8 @@ struct WideCells {
         const __m512i laneClass = PermuteBytes(owner[k], classes);
         // 6 x class + place, with additions rather than another look-up.
         const __m512i twice = _mm512_add_epi8(laneClass, laneClass);
-        const __m512i replacement = replacements(_mm512_add_epi8(_mm512_add_epi8(twice, _mm512_add_epi8(twice, twice)), place));
+        const __m512i times = _mm512_add_epi8(twice, _mm512_add_epi8(twice, twice));
+        const __m512i replacement = replacements(_mm512_add_epi8(times, place));
         // Kept: a replacement byte, or the first lane of a byte that stands for itself.
         const __mmask64 own = _mm512_cmpeq_epi8_mask(laneClass, _mm512_set1_epi8(NoRow)) & CellStarts<6>();
         const __mmask64 keep = (_mm512_test_epi8_mask(replacement, replacement) | own) & CellLanes<6>();
@@ -294,11 +295,14 @@ struct NarrowCells {
     // The same straight from Windows-1257 bytes, and which of them are ū or Ū.
     ZIMBROTS_AVX512 Prepared PrepareWindows1257(__m512i bytes, __mmask64& wide) const
     {
-        const __m512i index = _mm512_ternarylogic_epi32(_mm512_set1_epi8(0x1F), bytes, _mm512_srli_epi16(bytes, 2), 0xCA);
+        // Bits 0 to 4 of the byte, and bit 7 as bit 5.
+        const __m512i index =
+            _mm512_ternarylogic_epi32(_mm512_set1_epi8(0x1F), bytes, _mm512_srli_epi16(bytes, 2), 0xCA);
         const __mmask64 bit6 = _mm512_movepi8_mask(_mm512_add_epi8(bytes, bytes));  // 0x40 moved to the sign
         const __m512i first = _mm512_maskz_permutexvar_epi8(bit6, index, byteFirst);
         const __m512i self = _mm512_mask_permutexvar_epi8(_mm512_set1_epi8(-1), bit6, index, byteSelf);
-        wide = _mm512_cmpeq_epi8_mask(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)), _mm512_set1_epi8(char(HackerTable[WideRow].lower)));
+        wide = _mm512_cmpeq_epi8_mask(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)),
+                                      _mm512_set1_epi8(char(HackerTable[WideRow].lower)));
         return {_mm512_ternarylogic_epi32(first, bytes, self, 0xF8),  // first | (bytes & self)
                 _mm512_mask_permutexvar_epi8(_mm512_set1_epi8(char(Tails.cellOfClass[NoRow])), bit6, index, byteCell)};
     }

@@ -357,18 +357,18 @@ struct Avx512Expander {
 
 ZIMBROTS_AVX512 std::size_t Windows1257Forward(const unsigned char* in, std::size_t size, char*& out)
 {
-    const Avx512Expander e;
+    const NarrowCells narrow;  // not the whole expander: its rows and cells of six would be loaded for nothing
     std::size_t done = 0;
     char* dest = out;
     unsigned count;
     while (done + 64 <= size) {
         const __m512i bytes = _mm512_loadu_si512(in + done);
         __mmask64 wide, lastBlock = ~__mmask64(0);
-        NarrowCells::Prepared prepared = e.narrow.PrepareWindows1257(bytes, wide);
-        done += wide ? e.narrow.Spread(prepared, wide, lastBlock) : 64;
+        NarrowCells::Prepared prepared = narrow.PrepareWindows1257(bytes, wide);
+        done += wide ? narrow.Spread(prepared, wide, lastBlock) : 64;
 #pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
-            _mm512_storeu_si512(dest, e.narrow.Block(k, prepared, k < 3 ? ~__mmask64(0) : lastBlock, count));
+            _mm512_storeu_si512(dest, narrow.Block(k, prepared, k < 3 ? ~__mmask64(0) : lastBlock, count));
             dest += count;
         }
     }

@@ -197,6 +197,11 @@ struct Avx2Expander {
     {
         return _mm256_movemask_epi8(_mm256_cmpeq_epi8(codes, wideCode)) != 0;
     }
+    ZIMBROTS_AVX2 bool HoldsWide(__m256i codes, __m256i moreCodes) const
+    {
+        return _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(codes, wideCode),
+                                                    _mm256_cmpeq_epi8(moreCodes, wideCode))) != 0;
+    }
 
     ZIMBROTS_AVX2 __m256i Lengths(__m256i codes) const
     {
@@ -270,11 +275,27 @@ ZIMBROTS_AVX2 inline char* WriteBlock(const Avx2Expander& e, __m256i bytes, __m2
     return WriteGroups(Pack, e.InCellsOfFour(bytes, codes), dest);
 }
 
+// The same for two blocks, the second after the first. Both are put in cells before either is
+// written, so that the work on one fills the time the other waits for its shapes.
+ZIMBROTS_AVX2 inline char* WriteTwoBlocks(const Avx2Expander& e, __m256i bytes, __m256i codes, __m256i nextBytes,
+                                          __m256i nextCodes, char* dest)
+{
+    if (e.HoldsWide(codes, nextCodes))
+        return WriteBlock(e, nextBytes, nextCodes, WriteBlock(e, bytes, codes, dest));
+    const Groups<8> first = e.InCellsOfFour(bytes, codes), second = e.InCellsOfFour(nextBytes, nextCodes);
+    return WriteGroups(Pack, second, WriteGroups(Pack, first, dest));
+}
+
 ZIMBROTS_AVX2 std::size_t Windows1257Forward(const unsigned char* in, std::size_t size, char*& out)
 {
     const Avx2Expander e;
     std::size_t done = 0;
     char* dest = out;
+    for (; done + 64 <= size; done += 64) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done));
+        const __m256i nextBytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done + 32));
+        dest = WriteTwoBlocks(e, bytes, e.Codes(bytes, false), nextBytes, e.Codes(nextBytes, false), dest);
+    }
     for (; done + 32 <= size; done += 32) {
         const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done));
         dest = WriteBlock(e, bytes, e.Codes(bytes, false), dest);
@@ -335,24 +356,25 @@ ZIMBROTS_AVX2 std::size_t Windows1257Size(const unsigned char* in, std::size_t s
     return i;
 }
 
-ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size, char*& out)
-{
-    const Avx2Expander e;
-    std::size_t done = 0;
-    char* dest = out;
-    __m256i lastLetters = _mm256_setzero_si256();  // its lane 31 begins a letter written already
+// The codes of UTF-8 text, 32 bytes at a time.
+struct Utf8Codes {
+    const Avx2Expander& e;
     const __m256i top7 = Splat(char(0xFE)), markLead = Splat(char(0xCC)), pairLead = Splat(char(0xC4)),
                   top2 = Splat(char(0xC0)), continuation = Splat(char(0x80)), one = Splat(1), low6 = Splat(0x3F),
                   secondHalfCode = Splat(char(SecondHalfCode));
-    // 33 bytes are read and 32 converted: the 33rd only tells what follows the 32nd.
-    while (done + 33 <= size) {
-        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done));
-        const __m256i following = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + done + 1));
-        // A combining mark (lead byte CC or CD) may change the letter before it: scalar.
+
+    // The codes of the 32 bytes at in, of which 33 are read: the 33rd only tells what follows
+    // the 32nd. False at a combining mark (lead byte CC or CD), which may change the letter
+    // before it: the scalar pass takes that. letters: lane 31 of the block before begins a
+    // letter; then the same of this block.
+    ZIMBROTS_AVX2 bool operator()(const unsigned char* in, __m256i& bytes, __m256i& codes, __m256i& letters) const
+    {
+        bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        const __m256i following = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 1));
         const __m256i marks = _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_and_si256(bytes, top7), markLead),
                                               _mm256_cmpeq_epi8(_mm256_and_si256(following, top7), markLead));
         if (!_mm256_testz_si256(marks, marks))
-            break;
+            return false;
         // A lead byte C4 or C5 with a continuation after it: U+0100 to U+017F. Its code comes
         // from the lead's last bit and the continuation's six.
         const __m256i lead = _mm256_cmpeq_epi8(_mm256_and_si256(bytes, top7), pairLead);
@@ -361,18 +383,37 @@ ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size,
         const __m256i index =
             _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, one), 6), _mm256_and_si256(following, low6));
         const __m256i pairCodes = _mm256_and_si256(e.PairCodes(index), pairStart);
-        const __m256i letters = _mm256_cmpgt_epi8(pairCodes, _mm256_setzero_si256());
+        const __m256i blockLetters = _mm256_cmpgt_epi8(pairCodes, _mm256_setzero_si256());
         // Second halves: the letters moved one lane on, lane 0 taking the last lane of the 32 before.
         const __m256i secondHalves =
-            _mm256_alignr_epi8(letters, _mm256_permute2x128_si256(letters, lastLetters, 0x03), 15);
+            _mm256_alignr_epi8(blockLetters, _mm256_permute2x128_si256(blockLetters, letters, 0x03), 15);
         // Other bytes, valid or not, stand for themselves, as do both halves of a pair with no row.
-        const __m256i codes = _mm256_or_si256(_mm256_or_si256(e.Codes(bytes, true), pairCodes),
-                                              _mm256_and_si256(secondHalves, secondHalfCode));
-        dest = WriteBlock(e, bytes, codes, dest);
-        lastLetters = letters;
-        done += 32;
+        codes = _mm256_or_si256(_mm256_or_si256(e.Codes(bytes, true), pairCodes),
+                                _mm256_and_si256(secondHalves, secondHalfCode));
+        letters = blockLetters;
+        return true;
     }
-    const std::uint32_t secondHalfFirst = std::uint32_t(_mm256_movemask_epi8(lastLetters)) >> 31;
+};
+
+ZIMBROTS_AVX2 std::size_t Utf8Forward(const unsigned char* in, std::size_t size, char*& out)
+{
+    const Avx2Expander e;
+    const Utf8Codes codesOf{e};
+    std::size_t done = 0;
+    char* dest = out;
+    __m256i letters = _mm256_setzero_si256();  // its lane 31 begins a letter written already
+    __m256i bytes, codes, nextBytes, nextCodes;
+    for (; done + 65 <= size; done += 64) {
+        __m256i blockLetters = letters;
+        if (!codesOf(in + done, bytes, codes, blockLetters) ||
+            !codesOf(in + done + 32, nextBytes, nextCodes, blockLetters))
+            break;
+        dest = WriteTwoBlocks(e, bytes, codes, nextBytes, nextCodes, dest);
+        letters = blockLetters;
+    }
+    for (; done + 33 <= size && codesOf(in + done, bytes, codes, letters); done += 32)
+        dest = WriteBlock(e, bytes, codes, dest);
+    const std::uint32_t secondHalfFirst = std::uint32_t(_mm256_movemask_epi8(letters)) >> 31;
     out = dest;
     // A letter's second half at the stop was written with its first: step over it.
     return done + secondHalfFirst;

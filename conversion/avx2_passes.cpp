@@ -1,10 +1,11 @@
 // The passes with AVX2, which shuffles bytes only within each 16-byte half of a register and
 // cannot compress.
 //
-// 32 input bytes are loaded and each gets a code (0: stands for itself, row + 1, or
-// SecondHalfCode) by 16-entry look-ups. Four look-ups by code give the first to fourth byte of
-// every replacement; interleaving them puts four input bytes' cells of four lanes in each
-// 16-byte half. A group's four lengths, read as a number in base 5 (its shape, ShapeOf), pick a
+// 32 input bytes are loaded and each gets a code (0: stands for itself, its row's, or
+// SecondHalfCode) by 16-entry look-ups. Look-ups by code give the first to fourth byte of every
+// replacement (the first by two shuffles, the others by one: see Codes); interleaving them puts
+// four input bytes' cells of four lanes in each 16-byte half. Two blocks are put in cells
+// before either is written. A group's four lengths, read as a number in base 5 (its shape, ShapeOf), pick a
 // shuffle from a table that packs its bytes together, and one 16-byte store writes them. A
 // block holding ū or Ū, whose replacement takes six bytes, goes in cells of eight instead: two
 // input bytes to a group, their lengths read in base 9.
@@ -157,8 +158,8 @@ std::size_t GroupsLength(const Tables& tables, const Groups<Count>& g)
 
 struct Avx2Expander {
     __m256i folded[4], letterNibble[4], plus70, bit6, wideCode, fifteen, sixteen;
-    CodeTable length{ByCode[0]}, byte[6]{CodeTable(ByCode[1]), CodeTable(ByCode[2]), CodeTable(ByCode[3]),
-                                         CodeTable(ByCode[4]), CodeTable(ByCode[5]), CodeTable(ByCode[6])};
+    CodeTable length{ByCode[0]}, first{ByCode[1]};
+    __m256i later[5];  // the second to sixth bytes by SharedPlaces: one shuffle each
 
     ZIMBROTS_AVX2 Avx2Expander()
         : plus70(Splat(0x70)), bit6(Splat(0x40)), wideCode(Splat(char(WideCode))), fifteen(Splat(15)),
@@ -168,6 +169,8 @@ struct Avx2Expander {
             folded[h] = BothHalves(CodeOfFoldedByte[h].data());
             letterNibble[h] = Splat(char(LetterNibbles[h] << 4));
         }
+        for (int k = 0; k < 5; ++k)
+            later[k] = BothHalves(SharedPlaces[k].data());
     }
 
     // Codes of Windows-1257 bytes; with asciiOnly, of the ASCII bytes alone (others get 0).
@@ -214,10 +217,10 @@ struct Avx2Expander {
     ZIMBROTS_AVX2 void ReplacementBytes(__m256i bytes, __m256i codes, __m256i highCodes, __m256i (&b)[Count]) const
     {
         const __m256i itself = _mm256_and_si256(bytes, _mm256_cmpeq_epi8(codes, _mm256_setzero_si256()));
-        b[0] = _mm256_or_si256(byte[0](codes, highCodes), itself);
+        b[0] = _mm256_or_si256(first(codes, highCodes), itself);
 #pragma GCC unroll 6
         for (int k = 1; k < Count; ++k)
-            b[k] = byte[k](codes, highCodes);
+            b[k] = _mm256_shuffle_epi8(later[k - 1], codes);
     }
 
     // 32 bytes with their codes, none of them WideCode, in cells of four.

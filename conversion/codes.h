@@ -11,23 +11,75 @@
 
 namespace zimbrots::vector_detail {
 
-// Codes: 0 for a byte that stands for itself, row + 1 for a letter, SecondHalfCode for the
-// second byte of a UTF-8 letter already written. Tables by code have 32 entries.
-inline constexpr std::uint8_t SecondHalfCode = NoRow + 1;
-inline constexpr std::uint8_t WideCode = WideRow + 1;
+// Codes: 0 for a byte that stands for itself, one for each row, SecondHalfCode for the second
+// byte of a UTF-8 letter already written. Tables by code have 32 entries, so a 16-entry
+// look-up (one shuffle) reads codes 16 apart from one place: the rows are given codes such
+// that two that share a place agree on their second to fourth replacement bytes wherever both
+// have them, and those bytes' tables take one look-up (SharedPlaces).
+struct CodeAssignment {
+    std::array<std::uint8_t, NoRow + 1> ofRow;
+    std::uint8_t secondHalf;
+};
+inline constexpr CodeAssignment Codes = [] {
+    constexpr int Free = -1, Itself = NoRow;
+    std::array<int, 32> rowOfCode{};
+    rowOfCode.fill(Free);
+    rowOfCode[0] = Itself;
+    const auto agree = [](std::size_t row, int other) {
+        if (other == Free || other == Itself)
+            return true;
+        const std::string_view a = HackerTable[row].replacement, b = HackerTable[std::size_t(other)].replacement;
+        for (std::size_t k = 1; k < 4 && k < a.size() && k < b.size(); ++k)
+            if (a[k] != b[k])
+                return false;
+        return true;
+    };
+    CodeAssignment codes{};
+    // The longest replacements first, while most places are free.
+    for (std::size_t length = MaxReplacementLength; length > 0; --length)
+        for (std::size_t row = 0; row < HackerTable.size(); ++row) {
+            if (HackerTable[row].replacement.size() != length)
+                continue;
+            // A place already taken whose other code agrees; else the first free place.
+            const auto fits = [&](int code, bool begun) {
+                return rowOfCode[code] == Free && (!begun || rowOfCode[code ^ 16] != Free) &&
+                       agree(row, rowOfCode[code ^ 16]);
+            };
+            int code = 1;
+            while (code < 32 && !fits(code, true))
+                ++code;
+            for (code = code < 32 ? code : 1; code < 32 && !fits(code, false);)
+                ++code;
+            if (code == 32)
+                throw "no code is left for a row";  // stops the compilation
+            rowOfCode[code] = int(row);
+            codes.ofRow[row] = std::uint8_t(code);
+        }
+    codes.ofRow[NoRow] = 0;
+    int code = 1;
+    while (code < 32 && rowOfCode[code] != Free)
+        ++code;
+    if (code == 32)
+        throw "no code is left for second halves";  // stops the compilation
+    codes.secondHalf = std::uint8_t(code);
+    return codes;
+}();
 
-constexpr std::uint8_t CodeOfRow(std::uint8_t row) { return row == NoRow ? 0 : std::uint8_t(row + 1); }
+constexpr std::uint8_t CodeOfRow(std::uint8_t row) { return Codes.ofRow[row]; }
+inline constexpr std::uint8_t SecondHalfCode = Codes.secondHalf;
+inline constexpr std::uint8_t WideCode = CodeOfRow(WideRow);
 
-// The code of the row whose replacement is half of ū's.
-inline constexpr std::uint8_t HalfOfWideCode = [] {
+// The row whose replacement is half of ū's, and its code.
+inline constexpr std::uint8_t HalfOfWideRow = [] {
     const std::string_view wide = HackerTable[WideRow].replacement;
     for (std::size_t r = 0; r < HackerTable.size(); ++r) {
         const std::string_view half = HackerTable[r].replacement;
         if (wide.size() == 2 * half.size() && wide.substr(0, half.size()) == half && wide.substr(half.size()) == half)
-            return CodeOfRow(std::uint8_t(r));
+            return std::uint8_t(r);
     }
     throw "no row is half of ū's";  // stops the compilation
 }();
+inline constexpr std::uint8_t HalfOfWideCode = CodeOfRow(HalfOfWideRow);
 
 // Codes of the two-byte letters U+0100 to U+017F by the seven bits of RowOfC4C5Pair's index,
 // through a hash: the index's bits 3 to 6 and, above them, its bit 0 tell the 22 letters
@@ -59,9 +111,25 @@ inline constexpr auto ByCode = [] {
     for (std::size_t r = 0; r < HackerTable.size(); ++r) {
         const std::string_view replacement = HackerTable[r].replacement;
         for (std::size_t k = 0; k < replacement.size(); ++k)
-            tables[1 + k][r + 1] = std::uint8_t(replacement[k]);
+            tables[1 + k][CodeOfRow(std::uint8_t(r))] = std::uint8_t(replacement[k]);
     }
     return tables;  // SecondHalfCode: length 0, no bytes
+}();
+
+// The second to sixth replacement bytes as 16-entry tables: codes 16 apart share a place
+// (Codes), and a code's bytes past its replacement's end are never read.
+inline constexpr auto SharedPlaces = [] {
+    std::array<std::array<std::uint8_t, 16>, 5> tables{};
+    std::array<std::array<bool, 16>, 5> taken{};
+    for (int code = 0; code < 32; ++code)
+        for (int k = 1; k < ByCode[0][code]; ++k) {
+            const std::uint8_t byte = ByCode[1 + k][code];
+            if (taken[k - 1][code & 15] && tables[k - 1][code & 15] != byte)
+                throw "two codes that share a place differ";  // stops the compilation
+            tables[k - 1][code & 15] = byte;
+            taken[k - 1][code & 15] = true;
+        }
+    return tables;
 }();
 
 // The shape of a group of cells of Width lanes: their replacements' lengths (0 to Width), the

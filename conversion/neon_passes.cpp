@@ -1,7 +1,7 @@
 // The pass with NEON, which every arm64 processor has. It has no compress, so the bytes are
 // packed as simdutf's arm64 kernels pack theirs: by a table of shuffles.
 //
-// 16 input bytes each get a code (0: stands for itself, else row + 1) by a 256-entry look-up,
+// 16 input bytes each get a code (0: stands for itself, else its row's) by a 256-entry look-up,
 // then the first to fourth byte of their replacements by 32-entry look-ups by code. Zipping
 // those gives each input byte four lanes; a group of four input bytes fills a register, and
 // its four lengths, read as a number in base 5 (its shape), pick the shuffle that packs its
@@ -150,7 +150,7 @@ std::size_t Utf8Forward(const unsigned char* in, std::size_t size, char*& out)
     }
     // A ū's second half is not written with its first: its half of the replacement goes here.
     if (vgetq_lane_u8(lastWide, 15) != 0)
-        dest = PutSlot(dest, ByteSlots[HackerTable[HalfOfWideCode - 1].lower]);
+        dest = PutSlot(dest, ByteSlots[HackerTable[HalfOfWideRow].lower]);
     out = dest;
     // A letter's second half at the stop was written with its first (or just now): step over it.
     return done + (vgetq_lane_u8(lastLetters, 15) != 0 ? 1 : 0);

@@ -2,7 +2,8 @@
 // packed as simdutf's arm64 kernels pack theirs: by a table of shuffles.
 //
 // 16 input bytes each get a code (0: stands for itself, else its row's) by a 256-entry look-up,
-// then the first to fourth byte of their replacements by 32-entry look-ups by code. Zipping
+// then the first byte of their replacements by a 32-entry look-up by code, the second to
+// fourth by 16-entry ones (SharedPlaces). Zipping
 // those gives each input byte four lanes; a group of four input bytes fills a register, and
 // its four lengths, read as a number in base 5 (its shape), pick the shuffle that packs its
 // bytes to the front for one 16-byte store. Sixteen bytes holding ū or Ū (six bytes) go
@@ -37,7 +38,8 @@ inline uint8x16x2_t Table32(const std::array<std::uint8_t, 32>& table) { return 
 // The tables, loaded once a call.
 struct NeonExpander {
     uint8x16x4_t codeOfByte[4];
-    uint8x16x2_t length, first, second, third, fourth;
+    uint8x16x2_t length, first;
+    uint8x16_t later[3];  // the second to fourth bytes by SharedPlaces: one register each
 
     NeonExpander()
     {
@@ -45,9 +47,8 @@ struct NeonExpander {
             codeOfByte[q] = vld1q_u8_x4(CodeOfByte.data() + 64 * q);
         length = Table32(ByCode[0]);
         first = Table32(ByCode[1]);
-        second = Table32(ByCode[2]);
-        third = Table32(ByCode[3]);
-        fourth = Table32(ByCode[4]);
+        for (int k = 0; k < 3; ++k)
+            later[k] = vld1q_u8(SharedPlaces[k].data());
     }
 
     // Codes of the bytes below 0x80, or of all of them; an index past a table gives 0 or
@@ -70,8 +71,9 @@ struct NeonExpander {
     char* Write(uint8x16_t bytes, uint8x16_t codes, char* dest) const
     {
         const uint8x16_t itself = vandq_u8(bytes, vceqzq_u8(codes));
-        const uint8x16_t b0 = vorrq_u8(vqtbl2q_u8(first, codes), itself), b1 = vqtbl2q_u8(second, codes),
-                         b2 = vqtbl2q_u8(third, codes), b3 = vqtbl2q_u8(fourth, codes);
+        const uint8x16_t places = vandq_u8(codes, vdupq_n_u8(15));
+        const uint8x16_t b0 = vorrq_u8(vqtbl2q_u8(first, codes), itself), b1 = vqtbl1q_u8(later[0], places),
+                         b2 = vqtbl1q_u8(later[1], places), b3 = vqtbl1q_u8(later[2], places);
         // Zipping bytes, then pairs, gives each input byte its four lanes in order.
         const uint16x8_t low01 = vreinterpretq_u16_u8(vzip1q_u8(b0, b1)), high01 = vreinterpretq_u16_u8(vzip2q_u8(b0, b1));
         const uint16x8_t low23 = vreinterpretq_u16_u8(vzip1q_u8(b2, b3)), high23 = vreinterpretq_u16_u8(vzip2q_u8(b2, b3));

@@ -5,10 +5,10 @@
 // SecondHalfCode) by 16-entry look-ups. Look-ups by code give the first to fourth byte of every
 // replacement (the first by two shuffles, the others by one: see Codes); interleaving them puts
 // four input bytes' cells of four lanes in each 16-byte half. Two blocks are put in cells
-// before either is written. A group's four lengths, read as a number in base 5 (its shape, ShapeOf), pick a
-// shuffle from a table that packs its bytes together, and one 16-byte store writes them. A
-// block holding ū or Ū, whose replacement takes six bytes, goes in cells of eight instead: two
-// input bytes to a group, their lengths read in base 9.
+// before either is written. A group's four lengths, read as a number in base 5 (its shape,
+// ShapeOf), pick a shuffle from a table that packs its bytes together, and one 16-byte store
+// writes them. A block holding ū or Ū, whose replacement takes six bytes, goes in cells of
+// eight instead: two input bytes to a group, their lengths read in base 9.
 #include "vector_passes.h"
 
 #if defined(__x86_64__)

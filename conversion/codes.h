@@ -40,16 +40,18 @@ inline constexpr CodeAssignment Codes = [] {
         for (std::size_t row = 0; row < HackerTable.size(); ++row) {
             if (HackerTable[row].replacement.size() != length)
                 continue;
-            // A place already taken whose other code agrees; else the first free place.
-            const auto fits = [&](int code, bool begun) {
-                return rowOfCode[code] == Free && (!begun || rowOfCode[code ^ 16] != Free) &&
-                       agree(row, rowOfCode[code ^ 16]);
+            // The first free code whose place another code began and agrees with; else the
+            // first free code in a place that agrees (32: none).
+            const auto firstFit = [&](bool begun) {
+                int code = 1;
+                while (code < 32 && !(rowOfCode[code] == Free && (!begun || rowOfCode[code ^ 16] != Free) &&
+                                      agree(row, rowOfCode[code ^ 16])))
+                    ++code;
+                return code;
             };
-            int code = 1;
-            while (code < 32 && !fits(code, true))
-                ++code;
-            for (code = code < 32 ? code : 1; code < 32 && !fits(code, false);)
-                ++code;
+            int code = firstFit(true);
+            if (code == 32)
+                code = firstFit(false);
             if (code == 32)
                 throw "no code is left for a row";  // stops the compilation
             rowOfCode[code] = int(row);
